@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project needs to build, test and run.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libssl-dev openssl
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libboost-dev nlohmann-json3-dev
+  clang-format valgrind
+)
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  as_root apt-get update
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test.
+#   test.sh            Release build in build/
+#   test.sh --sanitize AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+dir="$root/build"
+opts=()
+if [ "${1:-}" = "--sanitize" ]; then
+  dir="$root/build-asan"
+  opts=(-DTESSEL_SANITIZE=ON -DTESSEL_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+fi
+"$root/scripts/build.sh" "$dir" "${opts[@]}"
+export QT_QPA_PLATFORM=offscreen
+cd "$dir"
+ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
