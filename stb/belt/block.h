@@ -7,6 +7,10 @@
 
 namespace stb::belt {
 
+namespace detail {
+struct BlockAccess;
+}
+
 inline constexpr std::size_t kBlockSize = 16;
 inline constexpr std::size_t kKeySize = 32;
 
@@ -35,6 +39,7 @@ class Block {
   void decrypt(const std::uint8_t in[kBlockSize], std::uint8_t out[kBlockSize]) const;
 
  private:
+  friend struct detail::BlockAccess;  // the modes run several blocks at once on k_
   std::uint32_t k_[8]{};
 };
 

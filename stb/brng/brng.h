@@ -31,8 +31,9 @@ class CtrHbelt {
 };
 
 // brng-hmac-hbelt with a key and start value of any length. generate() may be
-// called repeatedly; a length that is not a multiple of 32 takes the head of
-// the next block and ends the stream.
+// called repeatedly with any lengths; the stream is the same as one longer
+// call (a length that is not a multiple of 32 takes the head of the next block
+// and the rest of that block starts the following call).
 class HmacHbelt {
  public:
   ~HmacHbelt();
@@ -41,10 +42,13 @@ class HmacHbelt {
   void generate(std::uint8_t* out, std::size_t len);
 
  private:
+  void next_block(std::uint8_t out[kBlockSize]);
+
   belt::Hmac keyed_;  // hmac-hbelt with the key set, nothing absorbed
   std::vector<std::uint8_t> start_;
   std::uint8_t r_[32]{};
-  bool ended_ = false;
+  std::uint8_t block_[kBlockSize]{};  // the block being handed out
+  std::size_t left_ = 0;              // its octets not yet handed out (at its end)
 };
 
 }  // namespace stb::brng

@@ -1,0 +1,15 @@
+// Lets the mode and MAC code reach the key words of a Block, so they can run
+// the multi-block rounds of block_core.h directly.
+#pragma once
+
+#include <cstdint>
+
+#include "stb/belt/block.h"
+
+namespace stb::belt::detail {
+
+struct BlockAccess {
+  static const std::uint32_t* key(const Block& b) { return b.k_; }
+};
+
+}  // namespace stb::belt::detail
