@@ -64,13 +64,13 @@ void bm_evp(benchmark::State& state, const char* name) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(bm_bash, bash256_portable, 128u, Choice::portable);
-BENCHMARK_CAPTURE(bm_bash, bash256_avx2, 128u, Choice::avx2);
-BENCHMARK_CAPTURE(bm_bash, bash256_avx512, 128u, Choice::avx512);
-BENCHMARK_CAPTURE(bm_bash, bash256_default, 128u, Choice::dispatched);
-BENCHMARK_CAPTURE(bm_bash, bash512_portable, 256u, Choice::portable);
-BENCHMARK_CAPTURE(bm_bash, bash512_avx2, 256u, Choice::avx2);
-BENCHMARK_CAPTURE(bm_bash, bash512_avx512, 256u, Choice::avx512);
-BENCHMARK_CAPTURE(bm_bash, bash512_default, 256u, Choice::dispatched);
-BENCHMARK_CAPTURE(bm_evp, openssl_sha256, "SHA256");
-BENCHMARK_CAPTURE(bm_evp, openssl_sha3_256, "SHA3-256");
+BENCHMARK_CAPTURE(bm_bash, bash256_portable, 128u, Choice::portable)->Name("bash256_portable/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash256_avx2, 128u, Choice::avx2)->Name("bash256_avx2/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash256_avx512, 128u, Choice::avx512)->Name("bash256_avx512/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash256_default, 128u, Choice::dispatched)->Name("bash256_default/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash512_portable, 256u, Choice::portable)->Name("bash512_portable/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash512_avx2, 256u, Choice::avx2)->Name("bash512_avx2/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash512_avx512, 256u, Choice::avx512)->Name("bash512_avx512/1MiB");
+BENCHMARK_CAPTURE(bm_bash, bash512_default, 256u, Choice::dispatched)->Name("bash512_default/1MiB");
+BENCHMARK_CAPTURE(bm_evp, openssl_sha256, "SHA256")->Name("sha256_evp/1MiB");
+BENCHMARK_CAPTURE(bm_evp, openssl_sha3_256, "SHA3-256")->Name("sha3_256_evp/1MiB");

@@ -1,7 +1,6 @@
-// belt-hash throughput on 1 MiB messages, beside OpenSSL's SHA-256 measured
-// the same way (one-shot over the same buffer).
+// belt-hash throughput on 1 MiB messages (OpenSSL's SHA-256 beside it is in
+// bash_bench.cpp).
 #include <benchmark/benchmark.h>
-#include <openssl/evp.h>
 
 #include <cstdint>
 #include <vector>
@@ -28,22 +27,6 @@ void BM_BeltHash1MiB(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(m.size()));
 }
-BENCHMARK(BM_BeltHash1MiB);
-
-void BM_Sha256Evp1MiB(benchmark::State& state) {
-  const auto m = message();
-  std::uint8_t out[EVP_MAX_MD_SIZE];
-  unsigned int out_len = 0;
-  for (auto _ : state) {
-    if (EVP_Digest(m.data(), m.size(), out, &out_len, EVP_sha256(), nullptr) != 1) {
-      state.SkipWithError("EVP_Digest failed");
-      break;
-    }
-    benchmark::DoNotOptimize(out);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(m.size()));
-}
-BENCHMARK(BM_Sha256Evp1MiB);
+BENCHMARK(BM_BeltHash1MiB)->Name("belt_hash/1MiB");
 
 }  // namespace

@@ -91,10 +91,10 @@ void BM_BignTokenDecode(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
-BENCHMARK(BM_BignSign)->Arg(128)->Arg(192)->Arg(256);
-BENCHMARK(BM_BignVerify)->Arg(128)->Arg(192)->Arg(256);
-BENCHMARK(BM_BignKeyPair)->Arg(128)->Arg(192)->Arg(256);
-BENCHMARK(BM_BignTokenCreate)->Arg(128)->Arg(192)->Arg(256);
-BENCHMARK(BM_BignTokenDecode)->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_BignSign)->Name("bign_sign")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_BignVerify)->Name("bign_verify")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_BignKeyPair)->Name("bign_keypair")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_BignTokenCreate)->Name("bign_token_create")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_BignTokenDecode)->Name("bign_token_decode")->Arg(128)->Arg(192)->Arg(256);
 
 }  // namespace
