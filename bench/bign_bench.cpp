@@ -1,6 +1,7 @@
 // bign: signatures, verifications, key pairs and tokens per second at each
 // level (the argument is the level l).
 #include <benchmark/benchmark.h>
+#include <openssl/evp.h>
 
 #include <cstdint>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include "stb/bign/keys.h"
 #include "stb/bign/sign.h"
 #include "stb/bign/token.h"
+#include "stb/stb.h"
 
 namespace {
 
@@ -96,5 +98,98 @@ BENCHMARK(BM_BignVerify)->Name("bign_verify")->Arg(128)->Arg(192)->Arg(256);
 BENCHMARK(BM_BignKeyPair)->Name("bign_keypair")->Arg(128)->Arg(192)->Arg(256);
 BENCHMARK(BM_BignTokenCreate)->Name("bign_token_create")->Arg(128)->Arg(192)->Arg(256);
 BENCHMARK(BM_BignTokenDecode)->Name("bign_token_decode")->Arg(128)->Arg(192)->Arg(256);
+
+// The same through OpenSSL: EVP_DigestSign / EVP_DigestVerify of 32 octets
+// (init included, as a caller pays it per message), for bign keys made by
+// name and for OpenSSL's own ECDSA P-256 with SHA-256 beside them.
+struct EvpKey {
+  EVP_PKEY* key = nullptr;
+  EvpKey(const EvpKey&) = delete;
+  EvpKey& operator=(const EvpKey&) = delete;
+  explicit EvpKey(EVP_PKEY_CTX* ctx, const char* param_name, const char* param_value) {
+    if (ctx != nullptr && EVP_PKEY_keygen_init(ctx) == 1 &&
+        EVP_PKEY_CTX_ctrl_str(ctx, param_name, param_value) == 1) {
+      EVP_PKEY_keygen(ctx, &key);
+    }
+    EVP_PKEY_CTX_free(ctx);
+  }
+  ~EvpKey() { EVP_PKEY_free(key); }
+};
+
+EvpKey bign_evp_key(unsigned level) {
+  if (STB_register() != 1) return EvpKey(nullptr, nullptr, nullptr);
+  const char* letter = level == 128 ? "A" : level == 192 ? "B" : "C";
+  return EvpKey(EVP_PKEY_CTX_new_from_name(nullptr, "bign-pubkey", nullptr), "params", letter);
+}
+
+EvpKey p256_key() {
+  return EvpKey(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr), "ec_paramgen_curve", "P-256");
+}
+
+bool evp_sign(EVP_PKEY* key, const EVP_MD* md, const Bytes& msg, Bytes& sig) {
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  std::size_t len = sig.size();
+  const bool ok = EVP_DigestSignInit(ctx, nullptr, md, nullptr, key) == 1 &&
+                  EVP_DigestSign(ctx, sig.data(), &len, msg.data(), msg.size()) == 1;
+  EVP_MD_CTX_free(ctx);
+  sig.resize(ok ? len : 0);
+  return ok;
+}
+
+bool evp_verify(EVP_PKEY* key, const EVP_MD* md, const Bytes& msg, const Bytes& sig) {
+  EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+  const bool ok = EVP_DigestVerifyInit(ctx, nullptr, md, nullptr, key) == 1 &&
+                  EVP_DigestVerify(ctx, sig.data(), sig.size(), msg.data(), msg.size()) == 1;
+  EVP_MD_CTX_free(ctx);
+  return ok;
+}
+
+// md null: the key's default digest.
+void evp_sign_loop(benchmark::State& state, EVP_PKEY* key, const EVP_MD* md) {
+  const Bytes msg(32, 0x5A);
+  Bytes sig(256);
+  if (key == nullptr) state.SkipWithError("no key");
+  for (auto _ : state) {
+    sig.resize(256);
+    if (!evp_sign(key, md, msg, sig)) state.SkipWithError("sign failed");
+    benchmark::DoNotOptimize(sig.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void evp_verify_loop(benchmark::State& state, EVP_PKEY* key, const EVP_MD* md) {
+  const Bytes msg(32, 0x5A);
+  Bytes sig(256);
+  if (key == nullptr || !evp_sign(key, md, msg, sig)) state.SkipWithError("no signature");
+  for (auto _ : state) {
+    if (!evp_verify(key, md, msg, sig)) state.SkipWithError("verify failed");
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_BignEvpSign(benchmark::State& state) {
+  const EvpKey k = bign_evp_key(level_of(state));
+  evp_sign_loop(state, k.key, nullptr);
+}
+
+void BM_BignEvpVerify(benchmark::State& state) {
+  const EvpKey k = bign_evp_key(level_of(state));
+  evp_verify_loop(state, k.key, nullptr);
+}
+
+void BM_EcdsaP256Sign(benchmark::State& state) {
+  const EvpKey k = p256_key();
+  evp_sign_loop(state, k.key, EVP_sha256());
+}
+
+void BM_EcdsaP256Verify(benchmark::State& state) {
+  const EvpKey k = p256_key();
+  evp_verify_loop(state, k.key, EVP_sha256());
+}
+
+BENCHMARK(BM_BignEvpSign)->Name("bign_evp_sign/32B")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_BignEvpVerify)->Name("bign_evp_verify/32B")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_EcdsaP256Sign)->Name("ecdsa_p256_evp_sign/32B");
+BENCHMARK(BM_EcdsaP256Verify)->Name("ecdsa_p256_evp_verify/32B");
 
 }  // namespace

@@ -1,7 +1,8 @@
 // belt-ecb/cbc/cfb/ctr as legacy EVP_CIPHER tables over the stb::belt mode
 // objects. The cipher does its own buffering (custom cipher), keeps its own
 // key and IV (custom IV, init always called) and reads and writes its own
-// AlgorithmIdentifier parameters (custom ASN.1).
+// AlgorithmIdentifier parameters (custom ASN.1). belt-kwp, the last three
+// names, is built in kwp_cipher.cpp.
 #include <openssl/asn1.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -18,8 +19,9 @@
 namespace stb::openssl {
 
 const char* const kCipherNames[kCipherCount] = {
-    "belt-ecb128", "belt-ecb192", "belt-ecb256", "belt-cbc128", "belt-cbc192", "belt-cbc256",
-    "belt-cfb128", "belt-cfb192", "belt-cfb256", "belt-ctr128", "belt-ctr192", "belt-ctr256",
+    "belt-ecb128", "belt-ecb192", "belt-ecb256", "belt-cbc128", "belt-cbc192",
+    "belt-cbc256", "belt-cfb128", "belt-cfb192", "belt-cfb256", "belt-ctr128",
+    "belt-ctr192", "belt-ctr256", "belt-kwp128", "belt-kwp192", "belt-kwp256",
 };
 
 namespace {
@@ -242,8 +244,10 @@ EVP_CIPHER* new_cipher(std::size_t index) {
       return make<belt::Cbc>(nid, key_len);
     case 2:
       return make<belt::Cfb>(nid, key_len);
-    default:
+    case 3:
       return make<belt::Ctr>(nid, key_len);
+    default:
+      return new_kwp_cipher(nid, key_len);
   }
 }
 

@@ -11,7 +11,7 @@
 namespace stb::openssl {
 namespace {
 
-constexpr char kEngineName[] = "belt ciphers, belt-hash and bash digests";
+constexpr char kEngineName[] = "belt ciphers, belt-hash and bash digests, bign keys";
 
 // The ENGINE's MethodSet sits in its ex_data slot.
 CRYPTO_ONCE slot_once = CRYPTO_ONCE_STATIC_INIT;
@@ -26,11 +26,10 @@ MethodSet* methods_of(ENGINE* e) {
 }
 
 // ENGINE method callbacks: with a null out pointer they list the NIDs,
-// otherwise they look one up. A key type adds pkey_meths/pkey_asn1_meths
-// callbacks of the same shape, set in bind_engine() and registered in
-// add_engine() beside the ciphers and digests.
-template <class Method, std::size_t N>
-int lookup(Method* const (&methods)[N], const int (&nids)[N], const Method** out, const int** list,
+// otherwise they look one up. Out is the method type, const for ciphers and
+// digests.
+template <class Method, class Out, std::size_t N>
+int lookup(Method* const (&methods)[N], const int (&nids)[N], Out** out, const int** list,
            int nid) {
   if (out == nullptr) {
     *list = nids;
@@ -64,9 +63,27 @@ int digests(ENGINE* e, const EVP_MD** digest, const int** nids, int nid) {
   return lookup(set->digests, set->digest_nids, digest, nids, nid);
 }
 
+int pkey_meths(ENGINE* e, EVP_PKEY_METHOD** method, const int** nids, int nid) {
+  MethodSet* set = methods_of(e);
+  if (set == nullptr) {
+    if (method != nullptr) *method = nullptr;
+    return 0;
+  }
+  return lookup(set->pkey_meths, set->pkey_nids, method, nids, nid);
+}
+
+int pkey_asn1_meths(ENGINE* e, EVP_PKEY_ASN1_METHOD** method, const int** nids, int nid) {
+  MethodSet* set = methods_of(e);
+  if (set == nullptr) {
+    if (method != nullptr) *method = nullptr;
+    return 0;
+  }
+  return lookup(set->asn1_meths, set->pkey_nids, method, nids, nid);
+}
+
 // Called from ENGINE_free once the last reference goes. Key-type methods are
 // freed by OpenSSL itself just before this (it asks the pkey callbacks for
-// them), so a later MethodSet with such arrays must leave those alone.
+// them), which the MethodSet's *_given flags record.
 int destroy(ENGINE* e) {
   free_methods(methods_of(e));
   if (slot >= 0) ENGINE_set_ex_data(e, slot, nullptr);
@@ -98,6 +115,10 @@ bool bind_engine(ENGINE* e) {
     free_methods(set);
     return false;
   }
+  if (!ENGINE_set_pkey_meths(e, pkey_meths) || !ENGINE_set_pkey_asn1_meths(e, pkey_asn1_meths)) {
+    return false;
+  }
+  set->pkey_meths_given = set->asn1_meths_given = true;
   return ENGINE_set_id(e, kEngineId) && ENGINE_set_name(e, kEngineName) &&
          ENGINE_set_ciphers(e, ciphers) && ENGINE_set_digests(e, digests);
 }
@@ -110,7 +131,8 @@ bool add_engine() {
   // Register with a functional reference held, then drop both of ours; the
   // list keeps the ENGINE alive until OpenSSL cleans up.
   if (ok && ENGINE_init(e)) {
-    ok = ENGINE_register_ciphers(e) && ENGINE_register_digests(e);
+    ok = ENGINE_register_ciphers(e) && ENGINE_register_digests(e) &&
+         ENGINE_register_pkey_meths(e) && ENGINE_register_pkey_asn1_meths(e);
     ENGINE_finish(e);
   } else {
     ok = false;

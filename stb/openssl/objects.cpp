@@ -12,6 +12,7 @@ namespace {
 #define BELT "1.2.112.0.2.0.34.101.31."
 #define BRNG "1.2.112.0.2.0.34.101.47."
 #define BASH "1.2.112.0.2.0.34.101.77."
+#define BIGN "1.2.112.0.2.0.34.101.45."
 
 constexpr ObjectInfo kObjects[] = {
     {BELT "11", "belt-ecb128", "belt encryption in ECB mode, 128-bit key"},
@@ -58,11 +59,30 @@ constexpr ObjectInfo kObjects[] = {
     {BRNG "11", "hmac-hspec", "HMAC with hspec"},
     {BRNG "21", "brng-ctr-hspec", "brng counter generator with hspec"},
     {BRNG "31", "brng-hmac-hspec", "brng HMAC generator with hspec"},
+    // bign: the key type, its curves and the signature and key transport
+    // algorithms that go with it.
+    {BIGN "2.1", kBignPubkey, "bign public key"},
+    {BIGN "3.1", kBignCurve256, "bign curve, 256-bit field"},
+    {BIGN "3.2", kBignCurve384, "bign curve, 384-bit field"},
+    {BIGN "3.3", kBignCurve512, "bign curve, 512-bit field"},
+    {BIGN "4.1", kBignPrimefield, "bign prime field"},
+    {BIGN "11", kBignWithHspec, "bign signature with a named hash"},
+    {BIGN "12", kBignWithHbelt, "bign signature with belt-hash"},
+    {BIGN "13", kBignWithBash256, "bign signature with bash256"},
+    {BIGN "14", kBignWithBash384, "bign signature with bash384"},
+    {BIGN "15", kBignWithBash512, "bign signature with bash512"},
+    {BIGN "41", kBignKeytransport, "bign key transport"},
+    {BIGN "21", "bign-genec", "bign curve generation"},
+    {BIGN "22", "bign-valec", "bign curve validation"},
+    {BIGN "31", "bign-genkeypair", "bign key pair generation"},
+    {BIGN "32", "bign-valpubkey", "bign public key validation"},
+    {BIGN "61", "bign-genk", "bign one-time key generation"},
 };
 
 #undef BELT
 #undef BRNG
 #undef BASH
+#undef BIGN
 
 // The NID of a dotted OID if OpenSSL already knows it, by number only.
 int existing_nid(const char* oid) {

@@ -1,4 +1,4 @@
-// The object identifiers of the symmetric algorithms, with the short names
+// The object identifiers of the national algorithms, with the short names
 // OpenSSL knows them by. OpenSSL hands out numeric ids (NIDs) at run time, so
 // every other part of the binding finds its NID by short name.
 #pragma once
@@ -11,6 +11,17 @@ inline constexpr char kHmacHbelt[] = "hmac-hbelt";
 inline constexpr char kBash256[] = "bash256";
 inline constexpr char kBash384[] = "bash384";
 inline constexpr char kBash512[] = "bash512";
+inline constexpr char kBignPubkey[] = "bign-pubkey";
+inline constexpr char kBignCurve256[] = "bign-curve256v1";
+inline constexpr char kBignCurve384[] = "bign-curve384v1";
+inline constexpr char kBignCurve512[] = "bign-curve512v1";
+inline constexpr char kBignPrimefield[] = "bign-primefield";
+inline constexpr char kBignWithHspec[] = "bign-with-hspec";
+inline constexpr char kBignWithHbelt[] = "bign-with-hbelt";
+inline constexpr char kBignWithBash256[] = "bign-with-bash256";
+inline constexpr char kBignWithBash384[] = "bign-with-bash384";
+inline constexpr char kBignWithBash512[] = "bign-with-bash512";
+inline constexpr char kBignKeytransport[] = "bign-keytransport";
 
 struct ObjectInfo {
   const char* oid;

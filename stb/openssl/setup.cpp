@@ -2,6 +2,7 @@
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <openssl/objects.h>
 
 #include "stb/openssl/methods.h"
 #include "stb/openssl/objects.h"
@@ -29,6 +30,34 @@ bool add_names() {
   bool ok = true;
   for (const EVP_CIPHER* c : named->ciphers) ok = EVP_add_cipher(c) && ok;
   for (const EVP_MD* d : named->digests) ok = EVP_add_digest(d) && ok;
+  // Key types too: EVP_PKEY_asn1_find_str without an ENGINE pointer, and
+  // EVP_PKEY_CTX_new_id without a registered ENGINE, look only here. Another
+  // copy of the binding in the process (the module beside the static
+  // library) may have put them there first.
+  if (EVP_PKEY_asn1_find(nullptr, named->pkey_nids[0]) != nullptr) return ok;
+  named->pkey_meths_given = EVP_PKEY_meth_add0(named->pkey_meths[0]) == 1;
+  named->asn1_meths_given = EVP_PKEY_asn1_add0(named->asn1_meths[0]) == 1;
+  return ok && named->pkey_meths_given && named->asn1_meths_given;
+}
+
+// Signature identifiers by digest and key type, so that X.509, request, CRL
+// and CMS signing pick them and verification finds digest and key type.
+// bign-with-hspec names its hash in the parameters (no digest here).
+bool add_sigids() {
+  const int key = nid_of(kBignPubkey);
+  const struct {
+    const char* sig;
+    const char* md;
+  } pairs[] = {{kBignWithHbelt, kBeltHash},
+               {kBignWithBash256, kBash256},
+               {kBignWithBash384, kBash384},
+               {kBignWithBash512, kBash512},
+               {kBignWithHspec, nullptr}};
+  bool ok = true;
+  for (const auto& p : pairs) {
+    const int md = p.md == nullptr ? NID_undef : nid_of(p.md);
+    ok = OBJ_add_sigid(nid_of(p.sig), md, key) && ok;
+  }
   return ok;
 }
 
@@ -46,8 +75,8 @@ void prepare() {
   // providers, and both change what we do next.
   const uint64_t opts =
       OPENSSL_INIT_LOAD_CONFIG | OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS;
-  prepared = OPENSSL_init_crypto(opts, nullptr) && create_objects() && add_names() && add_prf() &&
-             start_provider();
+  prepared = OPENSSL_init_crypto(opts, nullptr) && create_objects() && add_names() &&
+             add_sigids() && add_prf() && start_provider();
 }
 
 }  // namespace
