@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libboost-dev nlohmann-json3-dev
   clang-format valgrind
+  curl wrk nginx fonts-dejavu-core xauth xvfb
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

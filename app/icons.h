@@ -1,0 +1,14 @@
+#pragma once
+// The program's two icons, drawn rather than shipped: running (resource 5)
+// and stopped (resource 132).
+
+#include <QIcon>
+
+namespace app {
+
+inline constexpr int kRunningIconResource = 5;
+inline constexpr int kStoppedIconResource = 132;
+
+QIcon ServerIcon(bool running);
+
+}  // namespace app

@@ -1,0 +1,149 @@
+#include "app/server_lifecycle.h"
+
+#include "platform/profile.h"
+#include "platform/user_folders.h"
+#include "providers/provider.h"
+
+namespace app {
+namespace {
+
+constexpr int kSettingsValueChars = 10;  // nine characters and the terminator
+
+QString Latin(const char* text) {
+  return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+platform::HttpsServerOptions DefaultListenerOptions() {
+  platform::HttpsServerOptions options;
+  options.port = kServerPort;
+  const std::string folder = platform::UserConfigFolder();
+  options.certificate_file = folder + platform::kCertificateFileName;
+  options.key_file = folder + platform::kKeyFileName;
+  return options;
+}
+
+void ServerLifecycle::ReadSettings() {
+  program_.temp_folder = platform::UserTempFolder();
+  program_.service.log.SetPaths(
+      program_.temp_folder.empty() ? std::string() : program_.temp_folder + kLogFileName,
+      program_.temp_folder.empty() ? std::string() : program_.temp_folder + kPreviousLogFileName);
+  // Without a usable folder the defaults apply.
+  if (program_.temp_folder.empty()) return;
+  program_.settings_path = QString::fromStdString(program_.temp_folder) + Latin(kSettingsFileName);
+  platform::TouchProfileFile(program_.settings_path);
+  const QString section = Latin(kSettingsSection);
+  const QString auto_start =
+      platform::ReadProfileString(program_.settings_path, section, QStringLiteral("autoStart"),
+                                  QStringLiteral("false"), kSettingsValueChars);
+  program_.default_provider = platform::ReadProfileString(program_.settings_path, section,
+                                                          QStringLiteral("defaultProvider"),
+                                                          QString(), kSettingsValueChars);
+  if (auto_start == QLatin1String("true")) program_.auto_start_enabled = true;
+}
+
+void ServerLifecycle::InitMainWindow() {
+  view_.AddPlainListLine(QStringLiteral(
+      "В настройках Вы можете изменить носитель по умолчанию при старте приложения"));
+  view_.UpdateTrayIcon(false, QString());
+  ReadSettings();
+  // Session notifications need the Windows session library; without it none arrive.
+  program_.session_registered = false;
+  if (program_.session_library.Load("WtsApi32.dll") &&
+      program_.session_library.Resolve("WTSRegisterSessionNotification") != nullptr &&
+      program_.session_library.Resolve("WTSUnRegisterSessionNotification") != nullptr)
+    program_.session_registered = true;
+  program_.windows_version6 = true;
+  view_.ShowServerButtons(false);
+  view_.CenterWindow();
+  program_.provider_list = QStringList{providers::AvestName()};
+  view_.SetProviderList(program_.provider_list);
+  if (program_.default_provider.isEmpty())
+    program_.default_provider = program_.provider_list.front();
+  StartProvider(program_.default_provider);
+  if (exiting_) return;
+  view_.SelectProviderStartingWith(program_.service.active_provider.get());
+}
+
+void ServerLifecycle::StartProvider(const QString& name) {
+  if (name == providers::AvestName()) {
+    providers::InitAvest(program_.service, program_.avest, *this);
+  } else if (name == providers::ZorvikName()) {
+    providers::CheckZorvikReady(program_.service, program_.token_watcher, *this);
+  } else if (name == providers::Zorvik2Name()) {
+    program_.service.active_provider.set(providers::Zorvik2Name());
+    CompleteStart();
+  }
+}
+
+void ServerLifecycle::StartServer() {
+  if (program_.server_running || exiting_) return;
+  StartProvider(view_.SelectedProviderText());
+}
+
+void ServerLifecycle::CompleteStart() {
+  if (!StartListener()) return;
+  // The tray tells the truth: a listener that failed to start leaves it stopped.
+  view_.UpdateTrayIcon(program_.server_running, program_.service.active_provider.get());
+  if (program_.server_running) view_.EnableStopButton();
+  view_.StoreControls();
+}
+
+bool ServerLifecycle::StartListener() {
+  const uint32_t code = program_.listener.Start(program_.listener_options);
+  if (code == platform::kHttpAlreadyExists) {
+    view_.ShowInformation(QStringLiteral("Уже запущена копия Tavrik_Server_Crypt"));
+    ExitProgram();
+    return false;
+  }
+  QString message;
+  if (code != 0) {
+    message = QStringLiteral("Ошибка запуска сервера %1").arg(code);
+  } else {
+    message = QStringLiteral("Tavrik_Server_Crypt запущен: %1")
+                  .arg(program_.service.active_provider.get());
+    program_.server_running = true;
+    view_.ShowServerButtons(true);
+  }
+  view_.AddListLine(message);
+  return true;
+}
+
+void ServerLifecycle::ProviderCleanup() {
+  const QString active = program_.service.active_provider.get();
+  if (auto* provider = program_.service.providers.Find(active)) provider->Shutdown();
+  if (active == providers::AvestName())
+    providers::ShutdownAvestLibrary(program_.avest, program_.service.log);
+}
+
+void ServerLifecycle::StopServer() {
+  if (!program_.server_running) return;
+  ProviderCleanup();
+  program_.listener.Stop();
+  program_.server_running = false;
+  view_.ShowServerButtons(false);
+  program_.service.active_provider.set(QString());
+  view_.AddListLine(QStringLiteral("Tavrik_Server_Crypt остановлен"));
+  view_.UpdateTrayIcon(false, QString());
+}
+
+void ServerLifecycle::ExitProgram() {
+  if (exiting_) return;
+  exiting_ = true;
+  if (program_.session_registered) {
+    program_.session_library.Unload();
+    program_.session_registered = false;
+  }
+  if (program_.server_running) ProviderCleanup();
+  view_.RemoveTrayIcon();
+  view_.Quit();
+}
+
+void ServerLifecycle::OnProviderChanged(const QString& selected) {
+  if (selected == program_.service.active_provider.get()) return;
+  StopServer();
+  StartServer();
+}
+
+}  // namespace app

@@ -1,0 +1,44 @@
+#include "service/listener.h"
+
+#include <thread>
+
+#include "service/request_loop.h"
+#include "service/router.h"
+
+namespace service {
+
+Listener::~Listener() {
+  StopAndWait(std::chrono::milliseconds(2000));
+}
+
+uint32_t Listener::Start(const platform::HttpsServerOptions& options) {
+  auto server = std::make_shared<platform::HttpsServer>(options);
+  const uint32_t code = server->Start();
+  if (code != 0) return code;
+  server_ = server;
+  ++*threads_running_;
+  std::thread([server, running = threads_running_, &state = state_]() mutable {
+    Router router(state);
+    RequestLoop(*server, router, state.log);
+    server.reset();  // before the count drops, so nothing of it outlives the wait
+    --*running;
+  }).detach();
+  return 0;
+}
+
+void Listener::Stop() {
+  if (server_) server_->Terminate();
+  server_.reset();
+}
+
+bool Listener::StopAndWait(std::chrono::milliseconds limit) {
+  Stop();
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (*threads_running_ > 0) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+}  // namespace service

@@ -1,0 +1,224 @@
+// The real program, offscreen, with a folder and certificate of its own,
+// driven over TLS on port 7887 by curl and openssl.
+
+#include <fcntl.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "program_process.h"
+#include "temp_dir.h"
+#include "tls_client.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::ProgramProcess;
+using testing_support::RunCommand;
+using testing_support::TempDir;
+
+constexpr int kPort = 7887;
+const std::string kInvalid = R"({"error":"invalid request","status":"OK"})";
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_.path() / "config/Tavrik_Server_Crypt");
+    ASSERT_TRUE(testing_support::MakeCertificate(dir_ / "config/Tavrik_Server_Crypt"));
+    folder_ = dir_ / ("tmp/Tavrik_Server_Crypt-" + std::to_string(getuid()));
+    std::filesystem::create_directories(folder_);
+    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    folder_ += "/";
+  }
+
+  std::unique_ptr<ProgramProcess> Launch(const std::string& provider,
+                                         bool wait_until_serving = true,
+                                         const std::string& stderr_name = "stderr.txt",
+                                         std::map<std::string, std::string> extra = {}) {
+    testing_support::WriteFile(
+        folder_ + "Ferrox_Tavrik_Server_Crypt.ini",
+        "[Tavrik_Server_Crypt Settings]\ndefaultProvider=" + provider + "\n");
+    extra["QT_QPA_PLATFORM"] = "offscreen";
+    extra["TMPDIR"] = dir_ / "tmp";
+    extra["XDG_CONFIG_HOME"] = dir_ / "config";
+    extra["XDG_RUNTIME_DIR"] = dir_.path().string();
+    auto process = std::make_unique<ProgramProcess>(TAVRIK_PROGRAM, extra, dir_ / stderr_name);
+    if (wait_until_serving) {
+      for (int i = 0; i < 250 && Get("?action=checkLs").empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return process;
+  }
+  static std::string Get(const std::string& target, const std::string& extra = "") {
+    return testing_support::Curl(kPort, "/" + target, extra).output;
+  }
+  static std::string Post(const std::string& target, const std::string& extra) {
+    return testing_support::Curl(kPort, "/" + target, "-X POST " + extra).output;
+  }
+  std::vector<std::string> LogLines(const std::string& name = "Tavrik_Server_Crypt_Z.log") {
+    std::vector<std::string> lines;
+    for (const auto& line : testing_support::ReadLines(folder_ + name))
+      lines.push_back(testing_support::Unstamped(line));
+    return lines;
+  }
+  bool Logged(const std::string& line) {
+    const auto lines = LogLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  TempDir dir_;
+  std::string folder_;
+};
+
+TEST_F(EndToEndTest, ActionsAndRepliesOverTls) {
+  auto program = Launch("Зорвик2");
+  struct Case {
+    std::string target;
+    std::string extra;
+    std::string reply;
+    std::string log;
+  };
+  const std::vector<Case> cases = {
+      {"?action=checkLs", "", R"({"status":"OK"})", "Get request ok | ?action=checkLs"},
+      {"some/path?action=version", "", R"({"status":"OK","version":"2.3.0"})",
+       "Get request ok | ?action=version | Return message: 2.3.0"},
+      {"?action=forget", "", R"({"status":"OK"})", "Get request ok | ?action=forget"},
+      {"", "", kInvalid, "Request string is empty"},
+      {"?", "", kInvalid, "Invalid get request | ? | Return message: expected ?action="},
+      {"?action=", "", kInvalid,
+       "Invalid get request | ?action= | Return message: invalid get request"},
+      {"?action=Version", "", kInvalid,
+       "Invalid get request | ?action=Version | Return message: invalid get request"},
+      {"?action=version&v=2", "", kInvalid,
+       "Invalid get request | ?action=version&v=2 | Return message: invalid get request"},
+      {"?action=check%4Cs", "", kInvalid,
+       "Invalid get request | ?action=check%4Cs | Return message: invalid get request"},
+      {"?action=getDocSign", "-X POST -d QUJD", R"({"error":"signing error","status":"OK"})",
+       "Sign failed | Return message: unknown signing error, check retcodes"},
+      {"?action=checkLs", "-X POST -d QUJD", kInvalid,
+       "Invalid post request | ?action=checkLs | Return message: invalid post request"},
+      {"", "-X POST -d QUJD", kInvalid, "Request string is empty"},
+      {"?action=getDocSign", "-X POST -H 'Content-Length: 0'",
+       R"({"error":"data missing","errorCode":200,"status":"OK"})",
+       "Post request data missing | ?action=getDocSign"},
+      {"?action=getDocSign", "-X POST -H 'Transfer-Encoding: chunked' --data-binary ''",
+       R"({"error":"password invalid","errorCode":101,"status":"OK"})",
+       "Sign failed | Return message: invalid password"},
+      {"?action=getDocSign", "-X POST -H 'Content-Length: 20971521'", kInvalid,
+       "Invalid post request | ?action=getDocSign | Return message: request body too large"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Get(c.target, c.extra), c.reply) << c.target << " " << c.extra;
+    EXPECT_EQ(LogLines().back(), c.log) << c.target << " " << c.extra;
+  }
+}
+
+TEST_F(EndToEndTest, ReplyHeadersAreExact) {
+  auto program = Launch("Зорвик2");
+  const std::string head = Get("?action=version", "-i --http1.1");
+  const std::string expected =
+      "HTTP/1.1 200 OK\r\n"
+      "Cache-Control: no-cache, no-store\r\n"
+      "Content-Type: application/json, charset=UTF-8\r\n"
+      "Content-Length: 33\r\n"
+      "Access-Control-Allow-Headers: Content-Type\r\n"
+      "Access-Control-Allow-Credentials: true\r\n"
+      "Access-Control-Allow-Origin: *\r\n"
+      "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
+      "\r\n"
+      R"({"status":"OK","version":"2.3.0"})";
+  EXPECT_EQ(head, expected);
+
+  const std::string preflight = Get("?action=getDocSign",
+                                    "-i -X OPTIONS -H 'Origin: https://bank.example' "
+                                    "-H 'Access-Control-Request-Method: POST' "
+                                    "-H 'Access-Control-Request-Headers: option'");
+  EXPECT_EQ(preflight,
+            "HTTP/1.1 200 OK\r\n"
+            "Cache-Control: no-cache, no-store\r\n"
+            "Content-Length: 0\r\n"
+            "Access-Control-Allow-Headers: Content-Type, option\r\n"
+            "Access-Control-Allow-Credentials: true\r\n"
+            "Access-Control-Allow-Origin: *\r\n"
+            "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
+            "Access-Control-Allow-Private-Network: true\r\n\r\n");
+  EXPECT_NE(
+      Get("", "-i -X PUT").find("HTTP/1.1 405 Method Not Allowed\r\nAllow: GET, POST, OPTIONS"),
+      std::string::npos);
+  // Both loopback addresses serve.
+  EXPECT_EQ(RunCommand("curl -sk --max-time 5 'https://127.0.0.1:7887/?action=checkLs'").output,
+            R"({"status":"OK"})");
+  const auto v6 = RunCommand("curl -sk --max-time 5 -g 'https://[::1]:7887/?action=checkLs'");
+  if (v6.status == 0) {
+    EXPECT_EQ(v6.output, R"({"status":"OK"})");
+  }
+}
+
+TEST_F(EndToEndTest, BodiesHeadersAndKeepAlive) {
+  auto program = Launch("Зорвик2");
+  // A 4 MB body, sent after the server's 100 Continue.
+  testing_support::WriteFile(dir_ / "body.txt", std::string(4'000'000, 'A'));
+  EXPECT_EQ(Post("?action=getDocSign",
+                 "-H 'Expect: 100-continue' -H 'option: 8' --data-binary @" + (dir_ / "body.txt")),
+            R"({"error":"signing error","status":"OK"})");
+  EXPECT_TRUE(Logged("Read bytes  | 4000000"));
+  // Headers beyond the first 2520-byte receive buffer.
+  EXPECT_EQ(Get("?action=checkLs", "-H 'X-Padding: " + std::string(5000, 'p') + "'"),
+            R"({"status":"OK"})");
+  // Two requests on one connection.
+  const auto both = RunCommand(
+      "curl -sk --max-time 10 -w ' %{num_connects}' 'https://localhost:7887/?action=checkLs' "
+      "'https://localhost:7887/?action=version'");
+  EXPECT_EQ(both.output, R"({"status":"OK"} 1{"status":"OK","version":"2.3.0"} 0)");
+}
+
+TEST_F(EndToEndTest, ClientLeavingMidBodyIsLoggedAndServingGoesOn) {
+  auto program = Launch("Зорвик2");
+  RunCommand(
+      "(printf 'POST /?action=getDocSign HTTP/1.1\\r\\nHost: localhost\\r\\nContent-Length: "
+      "1000\\r\\n\\r\\nQUJD'; sleep 1) | timeout 10 openssl s_client -quiet -no_ign_eof -connect "
+      "127.0.0.1:7887 >/dev/null 2>&1");
+  for (int i = 0; i < 100 && !Logged("Response status | 4CD"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(Logged("Response status | 4CD"));
+  EXPECT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
+}
+
+TEST_F(EndToEndTest, SecondCopyShowsItsMessageAndExits) {
+  auto first = Launch("Зорвик2");
+  ASSERT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
+  auto second = Launch("Зорвик2", false, "second.txt");
+  EXPECT_EQ(second->WaitForExit(std::chrono::seconds(10)), 0);
+  EXPECT_NE(
+      testing_support::ReadFile(dir_ / "second.txt").find("Уже запущена копия Tavrik_Server_Crypt"),
+      std::string::npos);
+  EXPECT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
+}
+
+TEST_F(EndToEndTest, LogRotatesAtExactlyTwentyFiveMebibytes) {
+  testing_support::WriteFile(folder_ + "Tavrik_Server_Crypt_Z.log", "");
+  std::filesystem::resize_file(folder_ + "Tavrik_Server_Crypt_Z.log", 26'214'400);
+  auto program = Launch("Зорвик2");
+  Get("?action=version");
+  EXPECT_EQ(std::filesystem::file_size(folder_ + "Tavrik_Server_Crypt_Z.log1"), 26'214'400u);
+  const auto lines = LogLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "Get request ok | ?action=checkLs");
+  EXPECT_EQ(lines.back(), "Get request ok | ?action=version | Return message: 2.3.0");
+}
+
+TEST_F(EndToEndTest, AvestStartsWithAStandInVendorLibraryAndNotWithout) {
+  {
+    auto program = Launch("Авест", false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(Get("?action=checkLs"), "");
+    EXPECT_TRUE(Logged("Avest dll load failed | AvCryptMail.dll"));
+  }
+  auto program = Launch("Авест", true, "stderr.txt", {{"LD_LIBRARY_PATH", TAVRIK_VENDOR_DIR}});
+  EXPECT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
+  EXPECT_TRUE(Logged("AvCmInitEx retCode | 0"));
+}
+
+}  // namespace
