@@ -1,18 +1,12 @@
 // CMS interchange with the stock openssl command and the national-algorithm
 // module: our output verifies there, its output verifies here.
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "support/openssl_command.h"
 #include "tessel_support.h"
 
-#ifndef STB_ENGINE_MODULE
-#error "STB_ENGINE_MODULE must name the built module"
-#endif
-#ifndef OPENSSL_PROGRAM
-#error "OPENSSL_PROGRAM must name the openssl command"
-#endif
 
 namespace {
 
@@ -44,17 +38,11 @@ class Interop : public Tessel {
     return text.str();
   }
 
-  // `openssl <command> -engine <module> <args>`, true on exit status 0; the
-  // command's output goes to a log that failures print.
+  // The command with our module; its output goes to a log that failures print.
   bool run(const std::string& command, const std::string& args) const {
-    std::string cmd;
-#ifdef STB_ENGINE_PRELOAD
-    cmd = std::string("LD_PRELOAD=\"") + STB_ENGINE_PRELOAD + "\" ASAN_OPTIONS=detect_leaks=0 ";
-#endif
-    cmd += std::string("\"") + OPENSSL_PROGRAM + "\" " + command + " -engine \"" +
-           STB_ENGINE_MODULE + "\" " + args + " > \"" + path("log") + "\" 2>&1";
-    if (std::system(cmd.c_str()) == 0) return true;
-    ADD_FAILURE() << cmd << "\n" << read("log");
+    const testsupport::CommandRun r = testsupport::run_openssl(command, args, path("log"));
+    if (r.ok) return true;
+    ADD_FAILURE() << r.line << "\n" << read("log");
     return false;
   }
 

@@ -7,18 +7,12 @@
 
 #include <openssl/cms.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "bign_support.h"
+#include "support/openssl_command.h"
 
-#ifndef STB_ENGINE_MODULE
-#error "STB_ENGINE_MODULE must name the built module"
-#endif
-#ifndef OPENSSL_PROGRAM
-#error "OPENSSL_PROGRAM must name the openssl command"
-#endif
 
 namespace bigntest {
 namespace {
@@ -47,18 +41,11 @@ class BignCli : public Level {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
 
-  // `openssl <command> -engine <module> <args>`; true on exit status 0. The
-  // command's output goes to a log.
+  // The command with our module; true on exit status 0, cmd = the line run.
   bool succeeds(const std::string& command, const std::string& args, std::string& cmd) const {
-    cmd.clear();
-#ifdef STB_ENGINE_PRELOAD
-    // The command's own leaks are not ours to report.
-    cmd = std::string("LD_PRELOAD=\"") + STB_ENGINE_PRELOAD + "\" ASAN_OPTIONS=detect_leaks=0 ";
-#endif
-    cmd.append("\"").append(OPENSSL_PROGRAM).append("\" ").append(command);
-    cmd.append(" -engine \"").append(STB_ENGINE_MODULE).append("\" ").append(args);
-    cmd.append(" > \"").append(path("log")).append("\" 2>&1");
-    return std::system(cmd.c_str()) == 0;
+    const testsupport::CommandRun r = testsupport::run_openssl(command, args, path("log"));
+    cmd = r.line;
+    return r.ok;
   }
 
   // The same, printing the command and its output when it fails.

@@ -2,7 +2,6 @@
 // -engine give the same bytes as the C++ classes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -10,14 +9,9 @@
 #include "stb/bash/bash.h"
 #include "stb/belt/hash.h"
 #include "stb/belt/modes.h"
+#include "support/openssl_command.h"
 #include "support/vectors.h"
 
-#ifndef STB_ENGINE_MODULE
-#error "STB_ENGINE_MODULE must name the built module"
-#endif
-#ifndef OPENSSL_PROGRAM
-#error "OPENSSL_PROGRAM must name the openssl command"
-#endif
 
 namespace {
 
@@ -48,20 +42,12 @@ class Command : public testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
 
-  // `openssl <command> -engine <module> <args>`, true on exit status 0. The
-  // engine goes first: options after a file name would count as file names.
-  // The command's chatter goes to a log that failures print.
+  // The command with our module; its output goes to a log that failures print.
   bool run(const std::string& command, const std::string& args) const {
-    std::string cmd;
-#ifdef STB_ENGINE_PRELOAD
-    // The command's own leaks are not ours to report.
-    cmd = std::string("LD_PRELOAD=\"") + STB_ENGINE_PRELOAD + "\" ASAN_OPTIONS=detect_leaks=0 ";
-#endif
-    cmd += std::string("\"") + OPENSSL_PROGRAM + "\" " + command + " -engine \"" +
-           STB_ENGINE_MODULE + "\" " + args + " > \"" + path("log") + "\" 2>&1";
-    if (std::system(cmd.c_str()) == 0) return true;
+    const testsupport::CommandRun r = testsupport::run_openssl(command, args, path("log"));
+    if (r.ok) return true;
     const Bytes log = read("log");
-    ADD_FAILURE() << cmd << "\n" << std::string(log.begin(), log.end());
+    ADD_FAILURE() << r.line << "\n" << std::string(log.begin(), log.end());
     return false;
   }
 };
