@@ -3,106 +3,19 @@
 // allocation failing anywhere inside an export ends in a failure status,
 // never in a crash, a leak (the sanitizer and valgrind runs watch) or a
 // success whose output does not check.
-#include <openssl/crypto.h>
 #include <openssl/err.h>
 
-#include <dlfcn.h>
-#include <execinfo.h>
-
-#include <cstdlib>
-#include <functional>
-#include <map>
-#include <mutex>
-#include <set>
-#include <string_view>
-
+#include "failing_alloc.h"
 #include "tessel_support.h"
 
 namespace {
 
 using namespace tesseltest;
 
-std::mutex watch_lock;
-std::map<const void*, std::size_t> watched;    // block -> octets to check
-std::map<const void*, bool> wiped_at_release;  // block -> all zero when freed
-
-// Allocations to let through before one fails; -1: none fails. The tests
-// run on one thread.
-long allocations_left = -1;
-bool injected = false;
-
-// Allocations whose failure OpenSSL 3.0 itself mishandles get no injected
-// failure (the next allocation fails instead): EVP_PKEY_CTX_dup keeps the
-// ENGINE reference it took before allocating, and DER encoding goes on with
-// a partly unwritten SET OF when its sorting buffer is refused (seen as an
-// allocation whose nearest named caller is an encoder).
-bool inside_mishandling_openssl_path() {
-  void* frames[12];
-  const int n = backtrace(frames, 12);
-  bool nearest = true;
-  for (int i = 0; i < n; ++i) {
-    Dl_info info;
-    if (dladdr(frames[i], &info) == 0 || info.dli_sname == nullptr) continue;
-    const std::string_view name = info.dli_sname;
-    if (name == "EVP_PKEY_CTX_dup") return true;
-    if (nearest && (name == "ASN1_item_ex_i2d" || name == "ASN1_item_i2d_bio" ||
-                    name == "CMS_SignerInfo_sign"))
-      return true;
-    nearest = false;
-  }
-  return false;
-}
-
-bool refuse() {
-  if (allocations_left < 0) return false;
-  if (allocations_left > 0) {
-    --allocations_left;
-    return false;
-  }
-  if (inside_mishandling_openssl_path()) return false;
-  allocations_left = -1;
-  injected = true;
-  return true;
-}
-void* plain_malloc(std::size_t n, const char*, int) {
-  return refuse() ? nullptr : std::malloc(n);
-}
-void* plain_realloc(void* p, std::size_t n, const char*, int) {
-  return refuse() ? nullptr : std::realloc(p, n);
-}
-void checking_free(void* p, const char*, int) {
-  if (p != nullptr) {
-    const std::lock_guard<std::mutex> hold(watch_lock);
-    const auto it = watched.find(p);
-    if (it != watched.end()) {
-      const auto* b = static_cast<const unsigned char*>(p);
-      bool zero = true;
-      for (std::size_t i = 0; i < it->second; ++i) zero = zero && b[i] == 0;
-      wiped_at_release[p] = zero;
-      watched.erase(it);
-    }
-  }
-  std::free(p);
-}
-
-const bool allocator_installed =
-    CRYPTO_set_mem_functions(plain_malloc, plain_realloc, checking_free) == 1;
-
-void watch(const void* p, int32_t n) {
-  const std::lock_guard<std::mutex> hold(watch_lock);
-  watched[p] = static_cast<std::size_t>(n);
-}
-
-bool was_wiped(const void* p) {
-  const std::lock_guard<std::mutex> hold(watch_lock);
-  const auto it = wiped_at_release.find(p);
-  return it != wiped_at_release.end() && it->second;
-}
-
 class Wipe : public Tessel {};
 
 TEST_F(Wipe, EveryBufferAndTheRecordAreZeroWhenReleased) {
-  ASSERT_TRUE(allocator_installed);
+  ASSERT_TRUE(allocator_installed());
   const Signer s = make_signer("A");
   const std::string msg = "secret-ish content";
   CRYPTOCASE* cms = CreateSignP7S(bytes(msg), len(msg), bytes(s.key_pem), len(s.key_pem), nullptr,
@@ -111,46 +24,18 @@ TEST_F(Wipe, EveryBufferAndTheRecordAreZeroWhenReleased) {
   CRYPTOCASE* sig = CreateSign(bytes(msg), len(msg), bytes(s.key_pem), len(s.key_pem), nullptr);
   ASSERT_TRUE(cms->status == TESSEL_OK && digest->status == TESSEL_OK && sig->status == TESSEL_OK);
   const void* blocks[] = {cms->data, digest->digest, sig->signature, cms, digest, sig};
-  watch(cms->data, cms->data_len);
-  watch(digest->digest, digest->digest_len);
-  watch(sig->signature, sig->signature_len);
+  watch(cms->data, static_cast<std::size_t>(cms->data_len));
+  watch(digest->digest, static_cast<std::size_t>(digest->digest_len));
+  watch(sig->signature, static_cast<std::size_t>(sig->signature_len));
   for (CRYPTOCASE* rec : {cms, digest, sig}) watch(rec, sizeof(CRYPTOCASE));
   for (CRYPTOCASE* rec : {cms, digest, sig}) CRYPTOCASE_free(rec);
   for (const void* p : blocks) EXPECT_TRUE(was_wiped(p));
 }
 
-// Runs op with the n-th allocation failing, for n = 0, 1, ... until op
-// gets through untouched; answers the statuses seen on the way.
-std::set<int32_t> fail_each_allocation(const std::function<CRYPTOCASE*()>& op,
-                                       const std::function<bool(const CRYPTOCASE*)>& output_ok) {
-  std::set<int32_t> seen;
-  for (long n = 0;; ++n) {
-    injected = false;
-    allocations_left = n;
-    CRYPTOCASE* rec = op();
-    allocations_left = -1;
-    ERR_clear_error();
-    if (rec != nullptr) {
-      if (rec->status == TESSEL_OK) {
-        EXPECT_TRUE(output_ok(rec)) << "allocation " << n;
-      } else {
-        seen.insert(rec->status);
-      }
-      EXPECT_EQ(rec->md_ctx, nullptr);
-      EXPECT_EQ(rec->context, nullptr);
-      CRYPTOCASE_free(rec);
-    }
-    if (!injected) {
-      EXPECT_NE(rec, nullptr);
-      return seen;
-    }
-  }
-}
-
 class FailingAllocation : public Tessel {};
 
 TEST_F(FailingAllocation, DigestEndsInAFailureStatus) {
-  ASSERT_TRUE(allocator_installed);
+  ASSERT_TRUE(allocator_installed());
   const std::string msg = "abc";
   const auto seen =
       fail_each_allocation([&] { return CreateDigest("bash256", bytes(msg), len(msg)); },
@@ -163,7 +48,7 @@ TEST_F(FailingAllocation, DigestEndsInAFailureStatus) {
 }
 
 TEST_F(FailingAllocation, SignedDataEndsInAFailureStatus) {
-  ASSERT_TRUE(allocator_installed);
+  ASSERT_TRUE(allocator_installed());
   const Signer s = make_signer("A");
   const std::string msg = "content";
   const auto seen = fail_each_allocation(
@@ -188,7 +73,7 @@ TEST_F(FailingAllocation, SignedDataEndsInAFailureStatus) {
 }
 
 TEST_F(FailingAllocation, ChecksEndInAFailureStatus) {
-  ASSERT_TRUE(allocator_installed);
+  ASSERT_TRUE(allocator_installed());
   const Signer s = make_signer("A");
   const std::string msg = "content";
   Case cms(CreateSignP7S(bytes(msg), len(msg), bytes(s.key_pem), len(s.key_pem), nullptr,

@@ -53,11 +53,47 @@ TEST(Exports, DynamicSymbolTableHoldsExactlyTheExports) {
   const std::set<std::string> want = {
       "CRYPTOCASE_free",     "CreateSignP7S_Init", "CreateSignP7S_AddSigner",
       "CreateSignP7S_Final", "CreateSignP7S",      "VerifySignP7S",
+      // random numbers, keys and key tokens
+      "GenRandomCTR", "GenRandomHMAC", "GenRandomIntel", "GenRandomSystem", "CryptoRandom",
+      "CryptoPseudoRandom", "RandomFIPS", "GenEncryptKey", "KeyExpansion", "KeyConversion",
+      "GenPrivateKey", "SetPrivateKey", "GetPublicKey", "GetPrivateKey", "KeyProtect",
+      "KeyUnprotect", "ChangePassword", "CreateToken", "DecodeToken",
       "ConvertP7S",          "CreateDigest_Init",  "CreateDigest_Update",
       "CreateDigest_Final",  "CreateDigest",       "CreateMac",
       "CreateHmac",          "CreateSign_Init",    "CreateSign_Update",
       "CreateSign_Final",    "CreateSign",         "VerifySign_Init",
-      "VerifySign_Update",   "VerifySign_Final",   "VerifySign"};
+      "VerifySign_Update",   "VerifySign_Final",   "VerifySign",
+      // certificates, revocation, CRLs
+      "CreateCertificate", "VerifyCertificate", "ConvertCertificate", "RevokeCertificate",
+      "CreateCRL", "ConvertCRL",
+      // certificate requests
+      "REQUEST_INFO_Init", "REQUEST_INFO_AddValue", "GenRequest", "VerifyRequest",
+      "GetRequestInfo",
+      // encryption, enveloped data, bundles
+      "Encrypt_Init",
+      "Encrypt_Update",
+      "Encrypt_Final",
+      "Encrypt",
+      "Decrypt_Init",
+      "Decrypt_Update",
+      "Decrypt_Final",
+      "Decrypt",
+      "EncryptData",
+      "DecryptData",
+      "Protect",
+      "UnProtect",
+      "EncryptP7S_Init",
+      "EncryptP7S_AddRecipient",
+      "EncryptP7S_Final",
+      "EncryptP7S",
+      "DecryptP7S",
+      "CreateP7B_Init",
+      "CreateP7B_AddCert",
+      "CreateP7B_AddCRL",
+      "CreateP7B",
+      "ConvertP7B",
+  };
+
   const std::string cmd = std::string("nm -D --defined-only \"") + TESSEL_LIBRARY + "\"";
   std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(cmd.c_str(), "r"), pclose);
   ASSERT_NE(pipe, nullptr);

@@ -213,4 +213,22 @@ Bytes pkcs8_der(EVP_PKEY* key) {
   return Bytes(s.begin(), s.end());
 }
 
+std::string gen_request(const std::string& key_pem, const std::vector<RequestValue>& subject,
+                        const std::string& config, int32_t form, const char* password) {
+  const auto fail = [](const char* step, const CRYPTOCASE* rec) {
+    throw std::runtime_error(std::string(step) + " answered " +
+                             (rec == nullptr ? "no record" : std::to_string(rec->status)));
+  };
+  Case rec(REQUEST_INFO_Init());
+  if (!rec || rec->status != TESSEL_OK) fail("REQUEST_INFO_Init", rec.get());
+  for (const RequestValue& v : subject)
+    if (REQUEST_INFO_AddValue(rec.get(), v.type, bytes(v.value), len(v.value))->status !=
+        TESSEL_OK)
+      fail("REQUEST_INFO_AddValue", rec.get());
+  GenRequest(rec.get(), bytes(key_pem), len(key_pem), password,
+             config.empty() ? nullptr : bytes(config), len(config), form);
+  if (rec->status != TESSEL_OK) fail("GenRequest", rec.get());
+  return text_of(rec.get());
+}
+
 }  // namespace tesseltest

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "libtessel/tessel.h"
 #include "support/vectors.h"
@@ -75,5 +76,19 @@ Bytes der_of(const X509* cert);
 // The traditional (non-PKCS#8) PEM of a key, and its DER PKCS#8.
 std::string traditional_pem(EVP_PKEY* key);
 Bytes pkcs8_der(EVP_PKEY* key);
+
+// ---- Certificate requests through the library ----
+// One subject value: the attribute type number n of 2.5.4.n (3 commonName,
+// 6 countryName, 10 organizationName, ...) and its UTF-8 text.
+struct RequestValue {
+  uint32_t type;
+  std::string value;
+};
+// A request made by REQUEST_INFO_Init, REQUEST_INFO_AddValue for each value
+// and GenRequest with the PKCS#8 PEM key; config empty = no configuration.
+// Throws std::runtime_error naming the step and status when one fails.
+std::string gen_request(const std::string& key_pem, const std::vector<RequestValue>& subject,
+                        const std::string& config = {}, int32_t form = TESSEL_FORM_PEM,
+                        const char* password = nullptr);
 
 }  // namespace tesseltest

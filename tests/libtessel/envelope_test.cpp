@@ -1,0 +1,253 @@
+// CMS EnvelopedData: our sequence and one-shot call, DecryptP7S, and the
+// exchange with the stock openssl command and the national-algorithm module.
+// pem.h first: cms.h declares its PEM functions only after it.
+#include <openssl/pem.h>
+
+#include <openssl/cms.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/openssl_command.h"
+#include "tessel_support.h"
+
+namespace {
+
+using namespace tesseltest;
+
+class Envelope : public Tessel {
+ protected:
+  static void SetUpTestSuite() {
+    CRYPTOCASE_free(CreateDigest_Init("bash256"));
+    alice_ = new Signer(make_signer("A", "alice pass"));
+    bob_ = new Signer(make_signer("C"));
+  }
+  static void TearDownTestSuite() {
+    delete alice_;
+    delete bob_;
+  }
+
+  static Case envelope(const std::string& content, const Signer& to, int32_t form,
+                       int32_t flags = 0, const char* cipher = "belt-ctr256") {
+    return Case(EncryptP7S(cipher, bytes(content), len(content), bytes(to.cert_pem),
+                           len(to.cert_pem), form, flags));
+  }
+  static Case open(const Bytes& cms, const Signer& who, const char* password) {
+    return Case(DecryptP7S(cms.data(), len(cms), bytes(who.key_pem), len(who.key_pem), password));
+  }
+  static Case open(const CRYPTOCASE* rec, const Signer& who, const char* password) {
+    return open(data_of(rec), who, password);
+  }
+
+  // The recipient identifiers of a DER or PEM enveloped structure: true
+  // for a subject key identifier, false for issuer and serial number.
+  static std::vector<bool> recipient_ids(const Bytes& cms_bytes, bool pem) {
+    BIO* bio = BIO_new_mem_buf(cms_bytes.data(), len(cms_bytes));
+    CMS_ContentInfo* cms =
+        pem ? PEM_read_bio_CMS(bio, nullptr, nullptr, nullptr) : d2i_CMS_bio(bio, nullptr);
+    BIO_free(bio);
+    std::vector<bool> ids;
+    if (cms == nullptr) return ids;
+    STACK_OF(CMS_RecipientInfo)* infos = CMS_get0_RecipientInfos(cms);
+    for (int i = 0; i < sk_CMS_RecipientInfo_num(infos); ++i) {
+      ASN1_OCTET_STRING* keyid = nullptr;
+      X509_NAME* issuer = nullptr;
+      ASN1_INTEGER* serial = nullptr;
+      CMS_RecipientInfo_ktri_get0_signer_id(sk_CMS_RecipientInfo_value(infos, i), &keyid, &issuer,
+                                            &serial);
+      ids.push_back(keyid != nullptr);
+    }
+    CMS_ContentInfo_free(cms);
+    return ids;
+  }
+
+  static Signer* alice_;
+  static Signer* bob_;
+  // Binary content with bare line ends: a text conversion would show.
+  const std::string content_ = std::string("first line\nsecond\r\n\0\xfe\xff tail", 28);
+};
+
+Signer* Envelope::alice_ = nullptr;
+Signer* Envelope::bob_ = nullptr;
+
+TEST_F(Envelope, EveryFormAndContentCipherOpensWithTheRecipientKey) {
+  const struct {
+    int32_t form;
+    const char* marker;
+  } forms[] = {{TESSEL_FORM_PEM, "-----BEGIN CMS-----"},
+               {TESSEL_FORM_DER, "\x30"},
+               {TESSEL_FORM_SMIME, "application/pkcs7-mime"}};
+  for (const char* cipher : {"belt-ctr256", "belt-cfb256", "belt-cbc256", "belt-ctr128"}) {
+    for (const auto& f : forms) {
+      SCOPED_TRACE(std::string(cipher) + " form " + std::to_string(f.form));
+      Case rec = envelope(content_, *alice_, f.form, 0, cipher);
+      ASSERT_EQ(rec->status, TESSEL_OK);
+      EXPECT_NE(text_of(rec.get()).find(f.marker), std::string::npos);
+      EXPECT_EQ(text_of(rec.get()).find("second"), std::string::npos) << "content in the clear";
+      Case opened = open(rec.get(), *alice_, "alice pass");
+      ASSERT_EQ(opened->status, TESSEL_OK);
+      EXPECT_EQ(text_of(opened.get()), content_);
+    }
+  }
+}
+
+TEST_F(Envelope, TwoRecipientsEachOpenTheSameContent) {
+  for (int32_t flags : {0, int32_t{TESSEL_CMS_KEYID}}) {
+    SCOPED_TRACE(flags);
+    Case rec(EncryptP7S_Init("belt-cfb256", TESSEL_FORM_DER, flags));
+    ASSERT_EQ(rec->status, TESSEL_OK);
+    for (const Signer* to : {alice_, bob_}) {
+      ASSERT_EQ(EncryptP7S_AddRecipient(rec.get(), to->cert_der.data(), len(to->cert_der)),
+                rec.get());
+      ASSERT_EQ(rec->status, TESSEL_OK);
+    }
+    ASSERT_EQ(EncryptP7S_Final(rec.get(), bytes(content_), len(content_))->status, TESSEL_OK);
+    EXPECT_EQ(rec->context, nullptr);
+    const bool by_keyid = flags != 0;
+    EXPECT_EQ(recipient_ids(data_of(rec.get()), false), std::vector<bool>(2, by_keyid));
+    EXPECT_EQ(text_of(open(rec.get(), *alice_, "alice pass").get()), content_);
+    EXPECT_EQ(text_of(open(rec.get(), *bob_, nullptr).get()), content_);
+  }
+}
+
+TEST_F(Envelope, DetachedBitIsIgnoredAndKeyIdNamesTheRecipient) {
+  Case rec = envelope(content_, *bob_, TESSEL_FORM_PEM, TESSEL_CMS_DETACHED | TESSEL_CMS_KEYID);
+  ASSERT_EQ(rec->status, TESSEL_OK);
+  EXPECT_EQ(recipient_ids(data_of(rec.get()), true), std::vector<bool>{true});
+  EXPECT_EQ(text_of(open(rec.get(), *bob_, nullptr).get()), content_);
+  // A certificate without a subject key identifier cannot be named by one.
+  const Signer plain = make_signer("A", nullptr, false);
+  EXPECT_EQ(envelope(content_, plain, TESSEL_FORM_DER, TESSEL_CMS_KEYID)->status,
+            TESSEL_CMS_ADD_FAILED);
+  Case by_serial = envelope(content_, plain, TESSEL_FORM_DER);
+  ASSERT_EQ(by_serial->status, TESSEL_OK);
+  EXPECT_EQ(recipient_ids(data_of(by_serial.get()), false), std::vector<bool>{false});
+}
+
+TEST_F(Envelope, SequenceStatuses) {
+  const std::string junk = "not a certificate";
+  Case unknown(EncryptP7S_Init("belt-zzz256", TESSEL_FORM_DER, 0));
+  EXPECT_EQ(unknown->status, TESSEL_UNKNOWN_ALGORITHM);
+  EXPECT_EQ(unknown->context, nullptr);
+  EXPECT_EQ(Case(EncryptP7S_Init(nullptr, TESSEL_FORM_DER, 0))->status, TESSEL_UNKNOWN_ALGORITHM);
+
+  Case bad_cert(EncryptP7S_Init("belt-ctr256", TESSEL_FORM_DER, 0));
+  EXPECT_EQ(EncryptP7S_AddRecipient(bad_cert.get(), bytes(junk), len(junk))->status,
+            TESSEL_BAD_CERTIFICATE);
+  EXPECT_EQ(bad_cert->context, nullptr);
+  // Once the context is gone nothing more can be added or finished.
+  EXPECT_EQ(EncryptP7S_AddRecipient(bad_cert.get(), bytes(alice_->cert_pem), len(alice_->cert_pem))
+                ->status,
+            TESSEL_CMS_ADD_FAILED);
+  EXPECT_EQ(EncryptP7S_Final(bad_cert.get(), bytes(content_), len(content_))->status,
+            TESSEL_CMS_FINAL_FAILED);
+
+  // The form is checked only at the end.
+  Case form3(EncryptP7S_Init("belt-ctr256", 3, 0));
+  ASSERT_EQ(form3->status, TESSEL_OK);
+  ASSERT_EQ(
+      EncryptP7S_AddRecipient(form3.get(), bytes(alice_->cert_pem), len(alice_->cert_pem))->status,
+      TESSEL_OK);
+  EXPECT_EQ(EncryptP7S_Final(form3.get(), bytes(content_), len(content_))->status,
+            TESSEL_UNKNOWN_FORM);
+  EXPECT_EQ(form3->context, nullptr);
+
+  EXPECT_EQ(envelope("", *alice_, TESSEL_FORM_DER)->status, TESSEL_BIO_WRITE_FAILED);
+  // No recipient: nothing to encrypt the content key for.
+  Case nobody(EncryptP7S_Init("belt-ctr256", TESSEL_FORM_DER, 0));
+  EXPECT_EQ(EncryptP7S_Final(nobody.get(), bytes(content_), len(content_))->status,
+            TESSEL_CMS_FINAL_FAILED);
+
+  EXPECT_EQ(EncryptP7S_AddRecipient(nullptr, bytes(junk), len(junk)), nullptr);
+  EXPECT_EQ(EncryptP7S_Final(nullptr, bytes(content_), len(content_)), nullptr);
+}
+
+TEST_F(Envelope, DecryptStatuses) {
+  Case rec = envelope(content_, *alice_, TESSEL_FORM_DER);
+  ASSERT_EQ(rec->status, TESSEL_OK);
+  const Bytes cms = data_of(rec.get());
+  const std::string junk = "junk";
+  Case signed_data(CreateSignP7S(bytes(content_), len(content_), bytes(bob_->key_pem),
+                                 len(bob_->key_pem), nullptr, bytes(bob_->cert_pem),
+                                 len(bob_->cert_pem), TESSEL_FORM_DER, 0));
+  ASSERT_EQ(signed_data->status, TESSEL_OK);
+  struct Row {
+    const char* what;
+    Case rec;
+    int32_t want;
+  } rows[] = {
+      {"key of no recipient", open(cms, *bob_, nullptr), TESSEL_CMS_DECRYPT_FAILED},
+      {"wrong password", open(cms, *alice_, "wrong"), TESSEL_BAD_PRIVATE_KEY},
+      {"not CMS",
+       Case(DecryptP7S(bytes(junk), len(junk), bytes(alice_->key_pem), len(alice_->key_pem),
+                       "alice pass")),
+       TESSEL_BAD_CMS},
+      {"signed, not enveloped", open(data_of(signed_data.get()), *bob_, nullptr),
+       TESSEL_CMS_DECRYPT_FAILED},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(r.rec->status, r.want) << r.what;
+    EXPECT_EQ(r.rec->data, nullptr) << r.what;
+  }
+}
+
+class EnvelopeInterop : public Envelope {
+ protected:
+  std::string path(const std::string& name) const {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    return testing::TempDir() + "tessel_" + info->name() + "_" + name;
+  }
+  void write(const std::string& name, const std::string& data) const {
+    std::ofstream(path(name), std::ios::binary)
+        .write(data.data(), static_cast<std::streamsize>(data.size()));
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  bool run(const std::string& command, const std::string& args) const {
+    const testsupport::CommandRun r = testsupport::run_openssl(command, args, path("log"));
+    if (r.ok) return true;
+    ADD_FAILURE() << r.line << "\n" << read("log");
+    return false;
+  }
+};
+
+TEST_F(EnvelopeInterop, OurEnvelopeOpensWithOpensslCms) {
+  write("key.pem", alice_->key_pem);
+  for (int32_t form : {int32_t{TESSEL_FORM_DER}, int32_t{TESSEL_FORM_SMIME}}) {
+    SCOPED_TRACE(form);
+    Case rec = envelope(content_, *alice_, form, 0, "belt-cfb256");
+    ASSERT_EQ(rec->status, TESSEL_OK);
+    write("env", text_of(rec.get()));
+    const std::string inform = form == TESSEL_FORM_DER ? "-inform DER" : "-inform SMIME";
+    ASSERT_TRUE(run("cms", "-decrypt -binary " + inform + " -in " + path("env") + " -inkey " +
+                               path("key.pem") + " -passin pass:alice\\ pass -out " +
+                               path("out.bin")));
+    EXPECT_EQ(read("out.bin"), content_);
+  }
+}
+
+TEST_F(EnvelopeInterop, OpensslCmsEnvelopeOpensHere) {
+  write("content.bin", content_);
+  write("cert.pem", bob_->cert_pem);
+  for (const char* cipher : {"-belt-ctr256", "-belt-cfb256"}) {
+    SCOPED_TRACE(cipher);
+    ASSERT_TRUE(run("cms", std::string("-encrypt -binary ") + cipher + " -in " +
+                               path("content.bin") + " -outform DER -out " + path("theirs.der") +
+                               " " + path("cert.pem")));
+    const std::string theirs = read("theirs.der");
+    Case opened(
+        DecryptP7S(bytes(theirs), len(theirs), bytes(bob_->key_pem), len(bob_->key_pem), nullptr));
+    ASSERT_EQ(opened->status, TESSEL_OK);
+    EXPECT_EQ(text_of(opened.get()), content_);
+    Case stranger(DecryptP7S(bytes(theirs), len(theirs), bytes(alice_->key_pem),
+                             len(alice_->key_pem), "alice pass"));
+    EXPECT_EQ(stranger->status, TESSEL_CMS_DECRYPT_FAILED);
+  }
+}
+
+}  // namespace
