@@ -192,20 +192,10 @@ TEST_F(Bundle, ConvertRoundTripsBetweenPemAndDer) {
 TEST_F(Bundle, OpensslPkcs7PrintsTheCertificatesAndCrl) {
   Case rec = full_bundle(TESSEL_FORM_PEM);
   ASSERT_EQ(rec->status, TESSEL_OK);
-  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-  const std::string base = testing::TempDir() + "tessel_" + info->name() + "_";
-  {
-    std::ofstream out(base + "bundle.pem", std::ios::binary);
-    const std::string text = text_of(rec.get());
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  }
-  const testsupport::CommandRun r = testsupport::run_openssl(
-      "pkcs7", "-print_certs -in " + base + "bundle.pem", base + "printed.txt");
-  std::ifstream in(base + "printed.txt");
-  std::ostringstream printed;
-  printed << in.rdbuf();
-  ASSERT_TRUE(r.ok) << r.line << "\n" << printed.str();
-  const std::string text = printed.str();
+  const testsupport::CommandFiles files;
+  files.write("bundle.pem", text_of(rec.get()));
+  ASSERT_TRUE(files.run("pkcs7", "-print_certs -in " + files.path("bundle.pem")));
+  const std::string text = files.read("log");
   int subjects = 0;
   for (std::size_t at = text.find("subject="); at != std::string::npos;
        at = text.find("subject=", at + 1))

@@ -9,10 +9,6 @@
 #include "ca_support.h"
 #include "support/openssl_command.h"
 
-#ifndef OPENSSL_PROGRAM
-#error "OPENSSL_PROGRAM must name the openssl command"
-#endif
-
 namespace {
 
 using namespace catest;
@@ -36,25 +32,10 @@ struct Level {
   std::string index;
 };
 
-class CaCycle : public Tessel, public ::testing::WithParamInterface<const char*> {
+class CaCycle : public Tessel,
+                public testsupport::CommandFiles,
+                public ::testing::WithParamInterface<const char*> {
  protected:
-  std::string path(const std::string& name) const {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string test = info->name();
-    for (char& ch : test)
-      if (ch == '/') ch = '_';
-    return testing::TempDir() + "tessel_ca_" + test + "_" + name;
-  }
-  void write(const std::string& name, const std::string& data) const {
-    std::ofstream(path(name), std::ios::binary)
-        .write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
   bool openssl(const std::string& command, const std::string& args) const {
     return testsupport::run_openssl(command, args, path("log")).ok;
   }
@@ -62,9 +43,11 @@ class CaCycle : public Tessel, public ::testing::WithParamInterface<const char*>
   // and needs none to read a CRL); empty when it cannot read it.
   std::string crl_text(const std::string& crl) const {
     write("crl.pem", crl);
-    const std::string line = std::string("\"") + OPENSSL_PROGRAM + "\" crl -text -noout -in \"" +
-                             path("crl.pem") + "\" > \"" + path("crl.txt") + "\" 2>&1";
-    return std::system(line.c_str()) == 0 ? read("crl.txt") : std::string();
+    return testsupport::run_plain_openssl("crl", "-text -noout -in \"" + path("crl.pem") + "\"",
+                                          path("crl.txt"))
+                   .ok
+               ? read("crl.txt")
+               : std::string();
   }
 
   // Issues into issuer's database (self-signed when issuer is null).

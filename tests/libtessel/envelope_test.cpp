@@ -192,28 +192,8 @@ TEST_F(Envelope, DecryptStatuses) {
   }
 }
 
-class EnvelopeInterop : public Envelope {
+class EnvelopeInterop : public Envelope, public testsupport::CommandFiles {
  protected:
-  std::string path(const std::string& name) const {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    return testing::TempDir() + "tessel_" + info->name() + "_" + name;
-  }
-  void write(const std::string& name, const std::string& data) const {
-    std::ofstream(path(name), std::ios::binary)
-        .write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  bool run(const std::string& command, const std::string& args) const {
-    const testsupport::CommandRun r = testsupport::run_openssl(command, args, path("log"));
-    if (r.ok) return true;
-    ADD_FAILURE() << r.line << "\n" << read("log");
-    return false;
-  }
 };
 
 TEST_F(EnvelopeInterop, OurEnvelopeOpensWithOpensslCms) {

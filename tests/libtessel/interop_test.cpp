@@ -7,12 +7,11 @@
 #include "support/openssl_command.h"
 #include "tessel_support.h"
 
-
 namespace {
 
 using namespace tesseltest;
 
-class Interop : public Tessel {
+class Interop : public Tessel, public testsupport::CommandFiles {
  protected:
   void SetUp() override {
     Tessel::SetUp();
@@ -22,33 +21,10 @@ class Interop : public Tessel {
     write("content.bin", content_);
   }
 
-  std::string path(const std::string& name) const {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    return testing::TempDir() + "tessel_" + info->name() + "_" + name;
-  }
-  void write(const std::string& name, const std::string& data) const {
-    std::ofstream(path(name), std::ios::binary)
-        .write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
+  using CommandFiles::write;
   void write(const std::string& name, const CRYPTOCASE* rec) const { write(name, text_of(rec)); }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
 
-  // The command with our module; its output goes to a log that failures print.
-  bool run(const std::string& command, const std::string& args) const {
-    const testsupport::CommandRun r = testsupport::run_openssl(command, args, path("log"));
-    if (r.ok) return true;
-    ADD_FAILURE() << r.line << "\n" << read("log");
-    return false;
-  }
-
-  Case sign(int32_t form, int32_t flags) const {
-    return sign(content_, form, flags);
-  }
+  Case sign(int32_t form, int32_t flags) const { return sign(content_, form, flags); }
   Case sign(const std::string& content, int32_t form, int32_t flags) const {
     return Case(CreateSignP7S(bytes(content), len(content), bytes(signer_.key_pem),
                               len(signer_.key_pem), nullptr, bytes(signer_.cert_pem),

@@ -267,18 +267,12 @@ TEST_F(Keys, PasswordProtectionUsesTheNationalAlgorithms) {
 // finds the same public key.
 TEST_F(Keys, PasswordProtectedKeyOpensWithTheOpensslCommand) {
   const Case pair(GenPrivateKey(256, kPassword, nullptr, 0));
-  const std::string base = testing::TempDir() + "tessel_key_interop_";
-  std::ofstream(base + "key.pem") << key_text(pair.get());
-  const auto run =
-      testsupport::run_openssl("pkey",
-                               "-in \"" + base + "key.pem\" -passin pass:\"" + kPassword +
-                                   "\" -pubout -out \"" + base + "pub.pem\"",
-                               base + "log");
-  ASSERT_TRUE(run.ok) << run.line;
-  std::ifstream in(base + "pub.pem");
-  std::ostringstream pub;
-  pub << in.rdbuf();
-  EXPECT_EQ(pub.str(), public_key_text(pair.get()));
+  const testsupport::CommandFiles files;
+  files.write("key.pem", key_text(pair.get()));
+  ASSERT_TRUE(files.run("pkey", "-in \"" + files.path("key.pem") + "\" -passin pass:\"" +
+                                    kPassword + "\" -pubout -out \"" + files.path("pub.pem") +
+                                    "\""));
+  EXPECT_EQ(files.read("pub.pem"), public_key_text(pair.get()));
 }
 
 TEST_F(Keys, EncryptKeysAreFreshThirtyTwoBytes) {

@@ -12,32 +12,12 @@ namespace {
 
 using namespace tesseltest;
 
-class RequestInterop : public Tessel, public ::testing::WithParamInterface<const char*> {
+class RequestInterop : public Tessel,
+                       public testsupport::CommandFiles,
+                       public ::testing::WithParamInterface<const char*> {
  protected:
-  std::string path(const std::string& name) const {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    std::string test = info->name();
-    for (char& c : test)
-      if (c == '/') c = '_';
-    return testing::TempDir() + "tessel_req_" + test + "_" + name;
-  }
-  void write(const std::string& name, const std::string& data) const {
-    std::ofstream(path(name), std::ios::binary)
-        .write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  // The command's output (stdout and stderr) lands in "log"; a failure
-  // prints it.
-  bool run(const std::string& args) const {
-    const testsupport::CommandRun r = testsupport::run_openssl("req", args, path("log"));
-    if (!r.ok) ADD_FAILURE() << r.line << "\n" << read("log");
-    return r.ok;
-  }
+  // openssl req; its output (stdout and stderr) lands in "log".
+  bool run(const std::string& args) const { return CommandFiles::run("req", args); }
 };
 
 TEST_P(RequestInterop, OpensslAcceptsAndPrintsGeneratedRequests) {

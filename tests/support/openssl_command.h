@@ -15,5 +15,20 @@ struct CommandRun {
 // engine goes first: options after a file name would count as file names.
 CommandRun run_openssl(const std::string& command, const std::string& args,
                        const std::string& log_path);
+// The same without the module, for the commands that take no -engine.
+CommandRun run_plain_openssl(const std::string& command, const std::string& args,
+                             const std::string& log_path);
+
+// The files a test case hands to the command, named after the running test
+// in the temporary folder, and the command run on them.
+class CommandFiles {
+ public:
+  std::string path(const std::string& name) const;
+  void write(const std::string& name, const std::string& data) const;
+  std::string read(const std::string& name) const;
+  // Runs the command with the module, its output in "log"; a failure is
+  // reported to the running test with that output.
+  bool run(const std::string& command, const std::string& args) const;
+};
 
 }  // namespace testsupport
