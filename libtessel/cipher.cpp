@@ -206,6 +206,14 @@ void cipher_oneshot(Direction dir, CRYPTOCASE* rec, const char* name, const unsi
   rec->status = status;
 }
 
+CRYPTOCASE* cipher_oneshot(Direction dir, const char* name, const unsigned char* data,
+                           int32_t data_len, const unsigned char* key, const unsigned char* iv) {
+  ensure_registered();
+  CRYPTOCASE* rec = new_record();
+  if (rec != nullptr) cipher_oneshot(dir, rec, name, data, data_len, key, iv);
+  return rec;
+}
+
 }  // namespace tessel
 
 using tessel::Direction;
@@ -228,11 +236,7 @@ TESSEL_API CRYPTOCASE* Encrypt_Final(CRYPTOCASE* record) {
 
 TESSEL_API CRYPTOCASE* Encrypt(const char* name, const unsigned char* data, int32_t data_len,
                                const unsigned char* key, const unsigned char* iv) {
-  tessel::ensure_registered();
-  CRYPTOCASE* rec = tessel::new_record();
-  if (rec == nullptr) return nullptr;
-  tessel::cipher_oneshot(Direction::encrypt, rec, name, data, data_len, key, iv);
-  return rec;
+  return tessel::cipher_oneshot(Direction::encrypt, name, data, data_len, key, iv);
 }
 
 TESSEL_API CRYPTOCASE* Decrypt_Init(const char* name, const unsigned char* key,
@@ -251,11 +255,7 @@ TESSEL_API CRYPTOCASE* Decrypt_Final(CRYPTOCASE* record) {
 
 TESSEL_API CRYPTOCASE* Decrypt(const char* name, const unsigned char* data, int32_t data_len,
                                const unsigned char* key, const unsigned char* iv) {
-  tessel::ensure_registered();
-  CRYPTOCASE* rec = tessel::new_record();
-  if (rec == nullptr) return nullptr;
-  tessel::cipher_oneshot(Direction::decrypt, rec, name, data, data_len, key, iv);
-  return rec;
+  return tessel::cipher_oneshot(Direction::decrypt, name, data, data_len, key, iv);
 }
 
 }  // extern "C"

@@ -10,6 +10,21 @@
 
 namespace tessel {
 
+CRYPTOCASE* new_context_record(int32_t form, int32_t flags) {
+  ensure_registered();
+  CRYPTOCASE* rec = new_record();
+  if (rec == nullptr) return nullptr;
+  rec->context = static_cast<PKCS7_CONTEXT*>(OPENSSL_zalloc(sizeof(PKCS7_CONTEXT)));
+  if (rec->context == nullptr) {
+    rec->status = TESSEL_CONTEXT_ALLOC_FAILED;
+    return rec;
+  }
+  rec->context->form = form;
+  rec->context->flags = flags;
+  rec->status = TESSEL_OK;
+  return rec;
+}
+
 int32_t base_cms_flags(int32_t form) {
   int32_t flags = CMS_PARTIAL | CMS_STREAM | CMS_BINARY;
   if (form == TESSEL_FORM_PEM || form == TESSEL_FORM_DER) flags |= CMS_NOSMIMECAP;
@@ -65,17 +80,9 @@ int32_t signed_flags(int32_t form, int32_t caller) {
 }
 
 CRYPTOCASE* sign_init(int32_t form, int32_t caller_flags) {
-  ensure_registered();
-  CRYPTOCASE* rec = new_record();
-  if (rec == nullptr) return nullptr;
-  auto* ctx = static_cast<PKCS7_CONTEXT*>(OPENSSL_zalloc(sizeof(PKCS7_CONTEXT)));
-  if (ctx == nullptr) {
-    rec->status = TESSEL_CONTEXT_ALLOC_FAILED;
-    return rec;
-  }
-  rec->context = ctx;
-  ctx->flags = signed_flags(form, caller_flags);
-  ctx->form = form;
+  CRYPTOCASE* rec = new_context_record(form, signed_flags(form, caller_flags));
+  if (rec == nullptr || rec->status != TESSEL_OK) return rec;
+  PKCS7_CONTEXT* ctx = rec->context;
   ctx->cms = CMS_sign(nullptr, nullptr, nullptr, nullptr, static_cast<unsigned>(ctx->flags));
   if (ctx->cms == nullptr) return fail_context(rec, TESSEL_CMS_SIGN_FAILED);
   rec->status = TESSEL_OK;

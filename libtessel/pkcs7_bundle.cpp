@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "libtessel/internal/loaders.h"
+#include "libtessel/internal/pkcs7.h"
 #include "libtessel/internal/record.h"
 #include "libtessel/tessel_stb.h"
 
@@ -55,12 +56,7 @@ int32_t append_crl(PKCS7_CONTEXT* ctx, CrlPtr item) {
 extern "C" {
 
 TESSEL_API CRYPTOCASE* CreateP7B_Init(void) {
-  tessel::ensure_registered();
-  CRYPTOCASE* rec = tessel::new_record();
-  if (rec == nullptr) return nullptr;
-  rec->context = static_cast<PKCS7_CONTEXT*>(OPENSSL_zalloc(sizeof(PKCS7_CONTEXT)));
-  rec->status = rec->context != nullptr ? TESSEL_OK : TESSEL_CONTEXT_ALLOC_FAILED;
-  return rec;
+  return tessel::new_context_record(0, 0);
 }
 
 TESSEL_API CRYPTOCASE* CreateP7B_AddCert(CRYPTOCASE* record, const unsigned char* cert,

@@ -25,19 +25,11 @@ int32_t enveloped_flags(int32_t form, int32_t caller) {
 }
 
 CRYPTOCASE* envelope_init(const char* cipher_name, int32_t form, int32_t caller_flags) {
-  ensure_registered();
-  CRYPTOCASE* rec = new_record();
-  if (rec == nullptr) return nullptr;
-  auto* ctx = static_cast<PKCS7_CONTEXT*>(OPENSSL_zalloc(sizeof(PKCS7_CONTEXT)));
-  if (ctx == nullptr) {
-    rec->status = TESSEL_CONTEXT_ALLOC_FAILED;
-    return rec;
-  }
-  rec->context = ctx;
+  CRYPTOCASE* rec = new_context_record(form, enveloped_flags(form, caller_flags));
+  if (rec == nullptr || rec->status != TESSEL_OK) return rec;
+  PKCS7_CONTEXT* ctx = rec->context;
   const EVP_CIPHER* cipher = cipher_name != nullptr ? EVP_get_cipherbyname(cipher_name) : nullptr;
   if (cipher == nullptr) return fail_context(rec, TESSEL_UNKNOWN_ALGORITHM);
-  ctx->flags = enveloped_flags(form, caller_flags);
-  ctx->form = form;
   ctx->cms = CMS_encrypt(nullptr, nullptr, cipher, static_cast<unsigned>(ctx->flags));
   if (ctx->cms == nullptr) return fail_context(rec, TESSEL_CMS_ENCRYPT_FAILED);
   rec->status = TESSEL_OK;

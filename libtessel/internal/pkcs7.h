@@ -9,6 +9,10 @@
 
 namespace tessel {
 
+// A new record holding an empty working context with the given form and
+// flags: status 0, or 7 (null) / 118 (context) when memory runs out.
+CRYPTOCASE* new_context_record(int32_t form, int32_t flags);
+
 // The CMS flags word both CMS families start from: partial, streamed, binary
 // content, and no S/MIME capabilities unless the output is S/MIME.
 int32_t base_cms_flags(int32_t form);
