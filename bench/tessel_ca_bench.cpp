@@ -2,10 +2,6 @@
 // call parses the whole database, indexes it and writes it back, so the time
 // per certificate grows with the rows. CreateCRL over the same databases.
 #include <benchmark/benchmark.h>
-#include <openssl/evp.h>
-#include <openssl/objects.h>
-#include <openssl/pem.h>
-#include <openssl/x509.h>
 
 #include <cstdio>
 #include <stdexcept>
@@ -15,12 +11,6 @@
 
 namespace {
 
-std::string drain(BIO* bio) {
-  char* p = nullptr;
-  const long n = BIO_get_mem_data(bio, &p);
-  return std::string(p, static_cast<std::size_t>(n));
-}
-
 const unsigned char* u8(const std::string& s) {
   return reinterpret_cast<const unsigned char*>(s.data());
 }
@@ -28,45 +18,34 @@ int32_t size32(const std::string& s) {
   return static_cast<int32_t>(s.size());
 }
 
-// A level-128 CA: key, self-signed certificate, and a request of a holder
-// (signed with the same key: the request's key does not matter here).
+// Takes the record's data (or key) and releases it; throws when it failed.
+std::string take(CRYPTOCASE* rec, bool key, const char* what) {
+  if (rec == nullptr || rec->status != 0) {
+    CRYPTOCASE_free(rec);
+    throw std::runtime_error(what);
+  }
+  const unsigned char* p = key ? rec->key : rec->data;
+  const std::string out(reinterpret_cast<const char*>(p),
+                        static_cast<std::size_t>(key ? rec->key_len : rec->data_len));
+  CRYPTOCASE_free(rec);
+  return out;
+}
+
+// A level-128 CA made by the library itself: key, a holder's request (signed
+// with the same key: the request's key does not matter here) and the
+// self-signed CA certificate.
 struct Ca {
   std::string key, cert, request;
   Ca() {
-    CRYPTOCASE_free(CreateDigest_Init("bash256"));  // registers the algorithms
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_id(OBJ_sn2nid("bign-pubkey"), nullptr);
-    EVP_PKEY* pkey = nullptr;
-    X509_REQ* req = X509_REQ_new();
-    BIO* key_bio = BIO_new(BIO_s_mem());
-    BIO* req_bio = BIO_new(BIO_s_mem());
-    int md = NID_undef;
-    const bool ok =
-        ctx && EVP_PKEY_keygen_init(ctx) > 0 && EVP_PKEY_CTX_ctrl_str(ctx, "params", "A") > 0 &&
-        EVP_PKEY_keygen(ctx, &pkey) > 0 && req && X509_REQ_set_pubkey(req, pkey) &&
-        X509_NAME_add_entry_by_txt(X509_REQ_get_subject_name(req), "CN", MBSTRING_UTF8,
-                                   reinterpret_cast<const unsigned char*>("bench holder"), -1, -1,
-                                   0) &&
-        EVP_PKEY_get_default_digest_nid(pkey, &md) > 0 &&
-        X509_REQ_sign(req, pkey, EVP_get_digestbynid(md)) > 0 &&
-        PEM_write_bio_PKCS8PrivateKey(key_bio, pkey, nullptr, nullptr, 0, nullptr, nullptr) > 0 &&
-        PEM_write_bio_X509_REQ(req_bio, req) > 0;
-    if (ok) {
-      key = drain(key_bio);
-      request = drain(req_bio);
-    }
-    BIO_free(key_bio);
-    BIO_free(req_bio);
-    X509_REQ_free(req);
-    EVP_PKEY_free(pkey);
-    EVP_PKEY_CTX_free(ctx);
-    if (!ok) throw std::runtime_error("bign CA setup");
-    // The CA certificate through the library itself.
-    CRYPTOCASE* root = CreateCertificate(u8(request), size32(request), u8(key), size32(key),
-                                         nullptr, nullptr, 0, nullptr, 0, nullptr, 0, "01", 1, 0);
-    if (root == nullptr || root->status != 0) throw std::runtime_error("CA certificate");
-    cert.assign(reinterpret_cast<const char*>(root->data),
-                static_cast<std::size_t>(root->data_len));
-    CRYPTOCASE_free(root);
+    key = take(GenPrivateKey(128, nullptr, nullptr, 0), true, "CA key");
+    CRYPTOCASE* info = REQUEST_INFO_Init();
+    const std::string cn = "bench holder";
+    if (info != nullptr) REQUEST_INFO_AddValue(info, 3, u8(cn), size32(cn));
+    request = take(GenRequest(info, u8(key), size32(key), nullptr, nullptr, 0, TESSEL_FORM_PEM),
+                   false, "holder request");
+    cert = take(CreateCertificate(u8(request), size32(request), u8(key), size32(key), nullptr,
+                                  nullptr, 0, nullptr, 0, nullptr, 0, "01", 1, 0),
+                false, "CA certificate");
   }
 };
 
