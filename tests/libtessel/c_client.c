@@ -1,7 +1,8 @@
-/* A C caller of libtessel: one digest and one detached CMS signature, the
- * record read field by field as the signing program reads it. The bign key
- * and its certificate are made through OpenSSL, where libtessel has
- * registered the key type on its first call. */
+/* A C caller of libtessel: one digest, one detached CMS signature (the record
+ * read field by field as the signing program reads it) and a library-made key
+ * pair signing and verifying. The CMS signer's key and certificate are made
+ * through OpenSSL, where libtessel has registered the key type on its first
+ * call. */
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
@@ -56,6 +57,25 @@ static int make_signer(BIO* key_pem, BIO* cert_pem) {
   return ok;
 }
 
+/* A key pair made by the library, a signature with its password-protected
+ * key, and the check with its public key: the README's example. */
+static int key_pair_round_trip(const unsigned char* msg, int32_t msg_len) {
+  int ok;
+  CRYPTOCASE* key = GenPrivateKey(128, "pass phrase", NULL, 0);
+  CRYPTOCASE* sig = key != NULL && key->status == 0
+                        ? CreateSign(msg, msg_len, key->key, key->key_len, "pass phrase")
+                        : NULL;
+  CRYPTOCASE* check = sig != NULL && sig->status == 0
+                          ? VerifySign(msg, msg_len, key->public_key, key->public_key_len,
+                                       sig->signature, sig->signature_len)
+                          : NULL;
+  ok = check != NULL && check->status == 0;
+  CRYPTOCASE_free(check);
+  CRYPTOCASE_free(sig);
+  CRYPTOCASE_free(key);
+  return ok;
+}
+
 int main(void) {
   static const unsigned char content[] = "document to sign";
   const int32_t content_len = (int32_t)(sizeof content - 1);
@@ -94,6 +114,7 @@ int main(void) {
   CRYPTOCASE_free(rec);
   BIO_free(key_pem);
   BIO_free(cert_pem);
-  if (result == 0) printf("c_client: digest and signature ok\n");
+  if (!key_pair_round_trip(content, content_len)) result = fail("key pair, sign, verify");
+  if (result == 0) printf("c_client: digest, signatures and key pair ok\n");
   return result;
 }
