@@ -184,6 +184,13 @@ EVP_PKEY* load_private_key(const unsigned char* p, int32_t len, const char* pass
   return key;
 }
 
+const EVP_MD* default_digest(EVP_PKEY* key) {
+  int nid = NID_undef;
+  if (EVP_PKEY_get_default_digest_nid(key, &nid) <= 0 || nid == NID_undef) return nullptr;
+  const char* name = OBJ_nid2sn(nid);
+  return name != nullptr ? EVP_get_digestbyname(name) : nullptr;
+}
+
 EVP_PKEY_CTX* new_keygen_context() {
   ensure_registered();
   ENGINE* found_in = nullptr;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "libtessel/internal/ca.h"
+#include "libtessel/internal/loaders.h"
 
 namespace tessel {
 namespace {
@@ -108,13 +109,6 @@ int32_t insert_row(INDEX_DB& index, NewRow& made, const ASN1_TIME* not_after) {
 }
 
 }  // namespace
-
-const EVP_MD* default_digest(EVP_PKEY* key) {
-  int nid = NID_undef;
-  if (EVP_PKEY_get_default_digest_nid(key, &nid) <= 0 || nid == NID_undef) return nullptr;
-  const char* name = OBJ_nid2sn(nid);
-  return name != nullptr ? EVP_get_digestbyname(name) : nullptr;
-}
 
 Asn1IntPtr random_serial() {
   const BnPtr bn(BN_new());

@@ -86,15 +86,6 @@ int32_t add_configured(X509_REQ* req, const unsigned char* p, int32_t len) {
   return TESSEL_OK;
 }
 
-// The key type's default digest, found by name so that the national digests
-// registered under their short names are found as well.
-const EVP_MD* signing_digest(EVP_PKEY* key) {
-  int nid = NID_undef;
-  if (EVP_PKEY_get_default_digest_nid(key, &nid) <= 0 || nid == NID_undef) return nullptr;
-  const char* name = OBJ_nid2sn(nid);
-  return name != nullptr ? EVP_get_digestbyname(name) : nullptr;
-}
-
 int32_t encode(X509_REQ* req, int32_t form, CRYPTOCASE* rec) {
   const BioPtr out = output_bio();
   if (!out) return TESSEL_BIO_ALLOC_FAILED;
@@ -128,7 +119,7 @@ int32_t generate(REQUEST_INFO& info, const unsigned char* key, int32_t key_len,
     if (const int32_t status = add_configured(req.get(), config, config_len); status != TESSEL_OK)
       return status;
   }
-  const EVP_MD* md = signing_digest(pkey.get());
+  const EVP_MD* md = default_digest(pkey.get());
   if (md == nullptr || X509_REQ_sign(req.get(), pkey.get(), md) <= 0) return TESSEL_REQ_SIGN_FAILED;
   return encode(req.get(), form, rec);
 }

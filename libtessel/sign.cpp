@@ -83,15 +83,8 @@ TESSEL_API CRYPTOCASE* VerifySign_Init(const unsigned char* public_key, int32_t 
     rec->status = TESSEL_CTX_ALLOC_FAILED;
     return rec;
   }
-  // The key type's default digest, found by name so that the national
-  // digests registered under their short names are found as well.
-  const EVP_MD* md = nullptr;
-  int nid = NID_undef;
-  if (EVP_PKEY_get_default_digest_nid(pkey.get(), &nid) > 0 && nid != NID_undef) {
-    const char* name = OBJ_nid2sn(nid);
-    if (name != nullptr) md = EVP_get_digestbyname(name);
-  }
-  if (EVP_DigestVerifyInit(rec->md_ctx, nullptr, md, nullptr, pkey.get()) <= 0)
+  if (EVP_DigestVerifyInit(rec->md_ctx, nullptr, tessel::default_digest(pkey.get()), nullptr,
+                           pkey.get()) <= 0)
     return fail_md(rec, TESSEL_INIT_FAILED);
   rec->status = TESSEL_OK;
   return rec;

@@ -150,10 +150,6 @@ struct IssueInput {
 // The certificate, signed and with its row in the index, or a status.
 int32_t issue_certificate(const IssueInput& in, X509Ptr& out);
 
-// The key type's default digest, found by name (the national digests are
-// registered under their short names); null when there is none.
-const EVP_MD* default_digest(EVP_PKEY* key);
-
 // ---- Revocation ----------------------------------------------------------------
 
 // Reason names accepted by revocation: the first eight of the table.

@@ -26,6 +26,11 @@ EVP_PKEY* load_public_key(const unsigned char* p, int32_t len);
 // PKCS#8 PEM only, plain or encrypted; a null password is the empty one.
 EVP_PKEY* load_private_key(const unsigned char* p, int32_t len, const char* password);
 
+// The key type's default digest, found by name so that the national digests
+// registered under their short names are found as well; null when the key
+// type names none.
+const EVP_MD* default_digest(EVP_PKEY* key);
+
 // A key-generation context for "bign-pubkey", or null.
 EVP_PKEY_CTX* new_keygen_context();
 
