@@ -107,7 +107,7 @@ struct Curve {
 
   // r = p + q for any p, q.
   void add(Projective& r, const Projective& p, const Projective& q) const {
-    E t0, t1, t2, t3, t4, x3, y3, z3;
+    E t0, t1, t2, t3, t4, x3, y3;
     F::mul(t0, p.x, q.x);
     F::mul(t1, p.y, q.y);
     F::mul(t2, p.z, q.z);
@@ -126,39 +126,12 @@ struct Curve {
     F::mul(x3, x3, y3);
     F::add(y3, t0, t2);
     F::sub(y3, x3, y3);
-    F::mul(z3, b, t2);
-    F::sub(x3, y3, z3);
-    F::add(z3, x3, x3);
-    F::add(x3, x3, z3);
-    F::sub(z3, t1, x3);
-    F::add(x3, t1, x3);
-    F::mul(y3, b, y3);
-    F::add(t1, t2, t2);
-    F::add(t2, t1, t2);
-    F::sub(y3, y3, t2);
-    F::sub(y3, y3, t0);
-    F::add(t1, y3, y3);
-    F::add(y3, t1, y3);
-    F::add(t1, t0, t0);
-    F::add(t0, t1, t0);
-    F::sub(t0, t0, t2);
-    F::mul(t1, t4, y3);
-    F::mul(t2, t0, y3);
-    F::mul(y3, x3, z3);
-    F::add(y3, y3, t2);
-    F::mul(x3, t3, x3);
-    F::sub(x3, x3, t1);
-    F::mul(z3, t4, z3);
-    F::mul(t1, t3, t0);
-    F::add(z3, z3, t1);
-    r.x = x3;
-    r.y = y3;
-    r.z = z3;
+    finish_add(r, t0, t1, t2, t3, t4, y3);
   }
 
   // r = p + q for any p and an affine q (which cannot be O).
   void add_affine(Projective& r, const Projective& p, const Affine& q) const {
-    E t0, t1, t2, t3, t4, x3, y3, z3;
+    E t0, t1, t3, t4, y3;
     F::mul(t0, p.x, q.x);
     F::mul(t1, p.y, q.y);
     F::add(t3, q.x, q.y);
@@ -170,15 +143,25 @@ struct Curve {
     F::add(t4, t4, p.y);
     F::mul(y3, q.x, p.z);
     F::add(y3, y3, p.x);
-    F::mul(z3, b, p.z);
-    F::sub(x3, y3, z3);
+    E t2 = p.z;  // z1 z2 with z2 = 1
+    finish_add(r, t0, t1, t2, t3, t4, y3);
+  }
+
+ private:
+  // The common second half of both additions (complete formulas for
+  // a = -3): t0 = x1 x2, t1 = y1 y2, t2 = z1 z2, t3 = x1 y2 + x2 y1,
+  // t4 = y1 z2 + y2 z1, s = x1 z2 + x2 z1.
+  void finish_add(Projective& r, E& t0, E& t1, E& t2, const E& t3, const E& t4, const E& s) const {
+    E x3, y3, z3;
+    F::mul(z3, b, t2);
+    F::sub(x3, s, z3);
     F::add(z3, x3, x3);
     F::add(x3, x3, z3);
     F::sub(z3, t1, x3);
     F::add(x3, t1, x3);
-    F::mul(y3, b, y3);
-    F::add(t1, p.z, p.z);
-    F::add(t2, t1, p.z);
+    F::mul(y3, b, s);
+    F::add(t1, t2, t2);
+    F::add(t2, t1, t2);
     F::sub(y3, y3, t2);
     F::sub(y3, y3, t0);
     F::add(t1, y3, y3);
