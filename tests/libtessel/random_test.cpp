@@ -5,11 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#if defined(__x86_64__)
-#include <cpuid.h>
-#endif
-
 #include "key_test_support.h"
+#include "support/cpu.h"
 
 namespace {
 
@@ -202,15 +199,6 @@ TEST_F(Random, FailingGeneratorIsReportedEverywhere) {
   }
 }
 
-bool processor_has_rdrand() {
-#if defined(__x86_64__)
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_RDRND) != 0;
-#else
-  return false;
-#endif
-}
-
 // One test, in this order: once the ENGINE has served, it stays the
 // process's generator and is not initialised again.
 TEST_F(Random, ProcessorSourceAnswersOnlyWhereTheInstructionIs) {
@@ -219,7 +207,7 @@ TEST_F(Random, ProcessorSourceAnswersOnlyWhereTheInstructionIs) {
   ASSERT_EQ(unsetenv("STB_HIDE_RDRAND"), 0);
 
   const Case rec(GenRandomIntel(33));
-  if (!processor_has_rdrand()) {
+  if (!testsupport::processor_has_rdrand()) {
     EXPECT_EQ(rec->status, TESSEL_NO_RDRAND);
     return;
   }

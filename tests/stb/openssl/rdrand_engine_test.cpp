@@ -9,22 +9,10 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__x86_64__)
-#include <cpuid.h>
-#endif
-
 #include "stb/stb.h"
+#include "support/cpu.h"
 
 namespace {
-
-bool processor_has_rdrand() {
-#if defined(__x86_64__)
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_RDRND) != 0;
-#else
-  return false;
-#endif
-}
 
 int engines_named_rdrand() {
   int n = 0;
@@ -58,7 +46,7 @@ TEST(RdrandEngine, InitialisesOnlyWithTheInstructionAndDraws) {
   ASSERT_EQ(unsetenv("STB_HIDE_RDRAND"), 0);
 
   const int initialised = ENGINE_init(ref.e);
-  ASSERT_EQ(initialised, processor_has_rdrand() ? 1 : 0);
+  ASSERT_EQ(initialised, testsupport::processor_has_rdrand() ? 1 : 0);
   if (!initialised) return;
   const RAND_METHOD* method = ENGINE_get_RAND(ref.e);
   ASSERT_NE(method, nullptr);
