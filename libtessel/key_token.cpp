@@ -32,10 +32,13 @@ constexpr Curve kCurves[] = {{"1.2.112.0.2.0.34.101.45.3.1", 32},
                              {"1.2.112.0.2.0.34.101.45.3.2", 48},
                              {"1.2.112.0.2.0.34.101.45.3.3", 64}};
 
-// Steps shared by both directions: the key must carry a national key object
-// (24) on a standard curve (51) whose parameters load (64). private_bytes
-// receives l/4.
+// Steps shared by both directions: a key of another type is not on a
+// standard bign curve (51); a bign key must carry its key object (24) on a
+// standard curve (51) whose parameters load (64). private_bytes receives l/4.
+// OpenSSL 3.0 keeps the keys of its own types without a legacy object, so
+// the type is asked first: such a key is well formed, just not a bign key.
 int32_t check_curve(EVP_PKEY* key, int32_t& private_bytes) {
+  if (!EVP_PKEY_is_a(key, tessel::kBignKeyType)) return TESSEL_NONSTANDARD_CURVE;
   if (EVP_PKEY_get0(key) == nullptr) return TESSEL_NOT_NATIONAL_KEY;
   const char* curve = BIGN_get_params(key);
   if (curve == nullptr) return TESSEL_NONSTANDARD_CURVE;

@@ -97,7 +97,7 @@ TEST_F(Tokens, DecodeStatuses) {
       {"empty", Bytes{}, header, recipient.key_pem, kPassword, TESSEL_TOKEN_DECODE_FAILED},
       {"wrong password", token, header, recipient.key_pem, "not the one", TESSEL_BAD_PRIVATE_KEY},
       {"no key", token, header, "garbage", nullptr, TESSEL_BAD_PRIVATE_KEY},
-      {"not a national key", token, header, ec.key_pem, nullptr, TESSEL_NOT_NATIONAL_KEY}};
+      {"a P-256 key", token, header, ec.key_pem, nullptr, TESSEL_NONSTANDARD_CURVE}};
   for (const auto& c : cases) {
     const Case rec = decode(c.token, c.header, c.key, c.password);
     ASSERT_NE(rec, nullptr) << c.what;
@@ -136,7 +136,7 @@ TEST_F(Tokens, CreateStatuses) {
       {"a 15-byte key", filled(15, 1), 15, recipient.pubkey_pem, TESSEL_TOKEN_CREATE_FAILED},
       {"a negative length", filled(16, 1), -1, recipient.pubkey_pem, TESSEL_BAD_LENGTH},
       {"no public key", filled(16, 1), 16, "garbage", TESSEL_BAD_PUBLIC_KEY},
-      {"an EC key", filled(16, 1), 16, ec.pubkey_pem, TESSEL_NOT_NATIONAL_KEY},
+      {"a P-256 key", filled(16, 1), 16, ec.pubkey_pem, TESSEL_NONSTANDARD_CURVE},
       {"an RSA key blob", filled(16, 1), 16, blob, TESSEL_NONSTANDARD_CURVE}};
   for (const auto& c : cases) {
     const Case rec(

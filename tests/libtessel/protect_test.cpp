@@ -94,7 +94,7 @@ TEST_F(Protection, EncryptDataStatuses) {
       {"key that is no bign key",
        Case(EncryptData("belt-ctr256", bytes(text_), len(text_), bytes(ec.pubkey_pem),
                         len(ec.pubkey_pem), kHeader)),
-       TESSEL_NOT_NATIONAL_KEY},
+       TESSEL_NONSTANDARD_CURVE},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(r.rec->status, r.want) << r.what;
