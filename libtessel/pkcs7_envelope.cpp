@@ -29,7 +29,8 @@ CRYPTOCASE* envelope_init(const char* cipher_name, int32_t form, int32_t caller_
   if (rec == nullptr || rec->status != TESSEL_OK) return rec;
   PKCS7_CONTEXT* ctx = rec->context;
   const EVP_CIPHER* cipher = cipher_name != nullptr ? EVP_get_cipherbyname(cipher_name) : nullptr;
-  if (cipher == nullptr) return fail_context(rec, TESSEL_UNKNOWN_ALGORITHM);
+  // A key-wrapping cipher is no content cipher: refused like an unknown one.
+  if (!is_content_cipher(cipher)) return fail_context(rec, TESSEL_UNKNOWN_ALGORITHM);
   ctx->cms = CMS_encrypt(nullptr, nullptr, cipher, static_cast<unsigned>(ctx->flags));
   if (ctx->cms == nullptr) return fail_context(rec, TESSEL_CMS_ENCRYPT_FAILED);
   rec->status = TESSEL_OK;
@@ -99,6 +100,12 @@ TESSEL_API CRYPTOCASE* DecryptP7S(const unsigned char* cms, int32_t cms_len,
   const tessel::CmsPtr enveloped(tessel::load_cms(cms, cms_len));
   if (!enveloped) {
     rec->status = TESSEL_BAD_CMS;
+    return rec;
+  }
+  // Refused before any work: such content would reach the cipher's final
+  // step in pieces, with bytes the sender chooses.
+  if (tessel::names_key_wrap_content_cipher(enveloped.get())) {
+    rec->status = TESSEL_UNKNOWN_ALGORITHM;
     return rec;
   }
   const tessel::PkeyPtr pkey(tessel::load_private_key(key, key_len, password));

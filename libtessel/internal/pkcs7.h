@@ -26,4 +26,10 @@ CRYPTOCASE* finish_cms(CRYPTOCASE* rec, const unsigned char* content, int32_t co
 // other form); 32, 33, 7, 34 as usual.
 int32_t write_cms(CMS_ContentInfo* cms, int32_t form, CRYPTOCASE* rec);
 
+// Whether a cipher may encrypt CMS content: key-wrapping ciphers (belt-kwp,
+// OpenSSL's wrap modes) may not.
+bool is_content_cipher(const EVP_CIPHER* cipher);
+// Whether an enveloped structure names a key-wrapping content cipher.
+bool names_key_wrap_content_cipher(CMS_ContentInfo* cms);
+
 }  // namespace tessel

@@ -4,6 +4,12 @@
 // wrapped at once, so updates only collect input and the final step yields
 // everything: |in| + 16 octets when wrapping, |in| - 16 when unwrapping. The
 // block size of 16 makes PKCS#12/PKCS#8 code allocate room for the header.
+//
+// EVP cannot tell a cipher how much room the caller gave its final step.
+// One-shot callers size their buffer for the whole message; streaming ones
+// (OpenSSL's cipher BIO under CMS and `openssl enc`) hand the final step a
+// fixed buffer of 4 KiB and a little more. So a message is refused beyond
+// what that buffer takes: this is a cipher for keys, not for documents.
 #include <openssl/asn1.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -22,7 +28,12 @@ namespace stb::openssl {
 namespace {
 
 constexpr std::uint8_t kZeroHeader[belt::kHeaderSize] = {};
-constexpr std::size_t kMaxInput = std::size_t{1} << 24;
+// The most the final step ever writes: the cipher BIO's final buffer holds
+// 4 KiB plus a few hundred octets.
+constexpr std::size_t kMaxOutput = 4096;
+// Collected input beyond this is refused: wrapping adds the 16-octet header.
+constexpr std::size_t kMaxWrapInput = kMaxOutput - belt::kHeaderSize;
+constexpr std::size_t kMaxUnwrapInput = kMaxOutput + belt::kHeaderSize;
 
 // The cipher_data of a context. It arrives zeroed, which is a valid empty
 // state; the collected input lives on the heap and is copied on
@@ -48,7 +59,8 @@ void drop_input(KwpState* st) {
 }
 
 bool append(KwpState* st, const unsigned char* in, std::size_t n) {
-  if (n > kMaxInput - st->len) return false;
+  const std::size_t most = st->encrypt ? kMaxWrapInput : kMaxUnwrapInput;
+  if (st->len > most || n > most - st->len) return false;
   if (st->len + n > st->cap) {
     const std::size_t cap = std::max(st->len + n, 2 * st->cap);
     auto* grown = static_cast<unsigned char*>(OPENSSL_malloc(cap));

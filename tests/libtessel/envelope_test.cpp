@@ -230,4 +230,58 @@ TEST_F(EnvelopeInterop, OpensslCmsEnvelopeOpensHere) {
   }
 }
 
+// A key-wrapping cipher takes the whole content into its final step, which
+// the streaming CMS code gives a small fixed buffer: it is refused as a
+// content cipher on both sides, before any work.
+TEST_F(EnvelopeInterop, KeyWrapCipherIsNoContentCipher) {
+  const std::string large(20000, 'k');
+  for (const char* cipher : {"belt-kwp128", "belt-kwp256"}) {
+    SCOPED_TRACE(cipher);
+    Case one_shot = envelope(large, *alice_, TESSEL_FORM_DER, 0, cipher);
+    EXPECT_EQ(one_shot->status, TESSEL_UNKNOWN_ALGORITHM);
+    EXPECT_EQ(one_shot->data, nullptr);
+    Case init(EncryptP7S_Init(cipher, TESSEL_FORM_DER, 0));
+    EXPECT_EQ(init->status, TESSEL_UNKNOWN_ALGORITHM);
+    EXPECT_EQ(init->context, nullptr);
+  }
+
+  // The stock command with our module: small content stays within the
+  // cipher's bounds, large content is refused without overrunning anything.
+  write("cert.pem", bob_->cert_pem);
+  write("small.bin", content_);
+  write("large.bin", large);
+  ASSERT_TRUE(run("cms", "-encrypt -binary -belt-kwp256 -in " + path("small.bin") +
+                             " -outform DER -out " + path("kwp.der") + " " + path("cert.pem")));
+  const auto refused = testsupport::run_openssl("cms",
+                                                "-encrypt -binary -belt-kwp256 -in " +
+                                                    path("large.bin") + " -outform DER -out " +
+                                                    path("large.der") + " " + path("cert.pem"),
+                                                path("log"));
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(read("log").find("Sanitizer"), std::string::npos) << read("log");
+
+  // Such an envelope, as sent and with 20,000 octets of garbage a sender
+  // chooses in place of its content, is not decrypted.
+  const std::string theirs = read("kwp.der");
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(theirs.data());
+  CMS_ContentInfo* cms = d2i_CMS_ContentInfo(nullptr, &p, len(theirs));
+  ASSERT_NE(cms, nullptr);
+  ASN1_OCTET_STRING** content = CMS_get0_content(cms);
+  ASSERT_TRUE(content != nullptr && *content != nullptr);
+  ASSERT_EQ(ASN1_OCTET_STRING_set(*content, reinterpret_cast<const unsigned char*>(large.data()),
+                                  len(large)),
+            1);
+  unsigned char* der = nullptr;
+  const int der_len = i2d_CMS_ContentInfo(cms, &der);
+  CMS_ContentInfo_free(cms);
+  ASSERT_GT(der_len, 20000);
+  const Bytes garbage(der, der + der_len);
+  OPENSSL_free(der);
+  for (const Bytes& sent : {Bytes(theirs.begin(), theirs.end()), garbage}) {
+    Case opened = open(sent, *bob_, nullptr);
+    EXPECT_EQ(opened->status, TESSEL_UNKNOWN_ALGORITHM);
+    EXPECT_EQ(opened->data, nullptr);
+  }
+}
+
 }  // namespace
