@@ -18,8 +18,14 @@ uint32_t Listener::Start(const platform::HttpsServerOptions& options) {
   server_ = server;
   ++*threads_running_;
   std::thread([server, running = threads_running_, &state = state_]() mutable {
-    Router router(state);
-    RequestLoop(*server, router, state.log);
+    // The router catches what a request throws; this is the last guard, so
+    // that nothing thrown here ends the program.
+    try {
+      Router router(state);
+      RequestLoop(*server, router, state.log);
+    } catch (...) {
+      state.log.WriteLog(QStringLiteral("Request thread ended"), std::nullopt, LogValue::None());
+    }
     server.reset();  // before the count drops, so nothing of it outlives the wait
     --*running;
   }).detach();

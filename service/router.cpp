@@ -1,6 +1,8 @@
 #include "service/router.h"
 
+#include <algorithm>
 #include <cctype>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -27,6 +29,13 @@ QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+bool IsBase64Text(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=';
+  });
+}
+
 }  // namespace
 
 long long LeadingInteger(std::string_view text) {
@@ -43,6 +52,24 @@ long long LeadingInteger(std::string_view text) {
 }
 
 uint32_t Router::Route(platform::HttpQueue& queue, const platform::HttpRequestRecord& request) {
+  // Nothing a request brings about may end the program: a handler that
+  // throws is logged, and its request gets the signing-error reply.
+  try {
+    return Dispatch(queue, request);
+  } catch (const std::exception& failure) {
+    state_.log.WriteLog(QStringLiteral("Request failed"), QString::fromLocal8Bit(failure.what()),
+                        LogValue::None());
+  } catch (...) {
+    state_.log.WriteLog(QStringLiteral("Request failed"), std::nullopt, LogValue::None());
+  }
+  try {
+    return Reply(queue, request.request_id, kReplySigningError);
+  } catch (...) {
+    return platform::kHttpNotEnoughMemory;
+  }
+}
+
+uint32_t Router::Dispatch(platform::HttpQueue& queue, const platform::HttpRequestRecord& request) {
   if (request.verb == "GET") return HandleGet(queue, request);
   if (request.verb == "POST") return HandlePost(queue, request);
   platform::HttpResponse response;
@@ -178,6 +205,12 @@ int Router::Sign(const char* body, uint32_t size, std::string& signature) {
     return outcome.reply_code;
   }
   signature.assign(output.get(), std::min(length, kSignOutputSize - 1));
+  // The reply carries base64 text only.
+  if (!IsBase64Text(signature)) {
+    signature.clear();
+    state_.log.LogEvent(kLogSignFailed, QStringLiteral("signature is not base64 text"));
+    return kReplySigningError;
+  }
   return outcome.reply_code;
 }
 

@@ -23,6 +23,7 @@ class Router {
   uint32_t HandlePost(platform::HttpQueue& queue, const platform::HttpRequestRecord& request);
 
  private:
+  uint32_t Dispatch(platform::HttpQueue& queue, const platform::HttpRequestRecord& request);
   uint32_t Reply(platform::HttpQueue& queue, uint64_t request_id, int reply_code,
                  std::string_view signature = {});
   int Sign(const char* body, uint32_t size, std::string& signature);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "fake_queue.h"
 #include "service/reply.h"
 #include "temp_dir.h"
@@ -16,6 +18,7 @@ using testing_support::Unstamped;
 class FakeProvider : public providers::SigningProvider {
  public:
   uint32_t Sign(char* output, uint32_t* length, const char* body, uint32_t size) override {
+    if (throws) throw std::runtime_error("provider failed");
     received.assign(body, size);
     capacity = *length;
     const std::size_t n = std::min<std::size_t>(signature.size(), *length);
@@ -26,6 +29,7 @@ class FakeProvider : public providers::SigningProvider {
   void Forget() override { ++forgotten; }
 
   uint32_t result = 0;
+  bool throws = false;
   std::string signature = "U0lH";
   std::string received;
   uint32_t capacity = 0;
@@ -249,6 +253,29 @@ TEST_F(RouterTest, LastOptionHeaderSetsAvestLoginModeWhenValid) {
     r.unknown_headers.emplace_back("Option", "9");  // the name is case-sensitive
     Run(r);
     EXPECT_EQ(state_.avest_login_mode.load(), c.expected);
+  }
+}
+
+// What a provider hands back goes out as JSON: anything but base64 text, and
+// anything a provider throws, becomes the signing-error reply with a log
+// line, and the program goes on.
+TEST_F(RouterTest, ProviderOutputThatIsNoBase64OrThrowsIsASigningError) {
+  const std::string error = R"({"error":"signing error","status":"OK"})";
+  const struct {
+    std::string signature;
+    bool throws;
+    std::string log;
+  } cases[] = {
+      {"\xff\xfe", false, "Sign failed | Return message: signature is not base64 text"},
+      {"QUJD\n", false, "Sign failed | Return message: signature is not base64 text"},
+      {"U0lH", true, "Request failed | Return message: provider failed"},
+  };
+  for (const auto& c : cases) {
+    provider_.signature = c.signature;
+    provider_.throws = c.throws;
+    EXPECT_EQ(Run(Post("QUJD")), error);
+    EXPECT_EQ(result_, 0u);
+    EXPECT_EQ(LogLines().back(), c.log);
   }
 }
 
