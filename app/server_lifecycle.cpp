@@ -100,6 +100,11 @@ bool ServerLifecycle::StartListener() {
   QString message;
   if (code != 0) {
     message = QStringLiteral("Ошибка запуска сервера %1").arg(code);
+    // Name the file when a file is the cause (missing, unreadable, or a key
+    // that other users can read).
+    if (!program_.listener.problem_file().empty())
+      message +=
+          QStringLiteral(": %1").arg(QString::fromStdString(program_.listener.problem_file()));
   } else {
     message = QStringLiteral("Tavrik_Server_Crypt запущен: %1")
                   .arg(program_.service.active_provider.get());

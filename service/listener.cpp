@@ -12,8 +12,11 @@ Listener::~Listener() {
 }
 
 uint32_t Listener::Start(const platform::HttpsServerOptions& options) {
-  auto server = std::make_shared<platform::HttpsServer>(options);
+  platform::HttpsServerOptions bounded = options;
+  bounded.limits.body_limit = kMaxPostBody;
+  auto server = std::make_shared<platform::HttpsServer>(bounded);
   const uint32_t code = server->Start();
+  problem_file_ = server->problem_file();
   if (code != 0) return code;
   server_ = server;
   ++*threads_running_;

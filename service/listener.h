@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/https_server.h"
 #include "service/service_state.h"
@@ -27,10 +28,13 @@ class Listener {
   // At program end: stop, then give request threads a bounded time to finish.
   bool StopAndWait(std::chrono::milliseconds limit);
   uint16_t port() const { return server_ ? server_->port() : 0; }
+  // The file that kept the last start from succeeding, when a file did.
+  const std::string& problem_file() const { return problem_file_; }
 
  private:
   ServiceState& state_;
   std::shared_ptr<platform::HttpsServer> server_;
+  std::string problem_file_;
   std::shared_ptr<std::atomic<int>> threads_running_ = std::make_shared<std::atomic<int>>(0);
 };
 

@@ -134,6 +134,11 @@ uint32_t Router::HandlePost(platform::HttpQueue& queue,
     }
     body_size = static_cast<uint32_t>(announced);
   }
+  // The layer keeps no body beyond the limit, announced or not.
+  if (request.body_too_large) {
+    log.LogEvent(kLogInvalidPost, QStringLiteral("request body too large"), LogValue::Text(query));
+    return Reply(queue, id, kReplyInvalidRequest);
+  }
   const uint32_t piece_size = std::max<uint32_t>(1, std::min(body_size, kReceivePiece));
   std::unique_ptr<char[]> piece(new (std::nothrow) char[piece_size]);
   std::unique_ptr<char[]> body(new (std::nothrow) char[std::max<uint32_t>(body_size, 1)]);

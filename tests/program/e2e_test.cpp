@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "held_connections.h"
 #include "program_process.h"
 #include "temp_dir.h"
 #include "tls_client.h"
@@ -174,16 +175,37 @@ TEST_F(EndToEndTest, BodiesHeadersAndKeepAlive) {
   EXPECT_EQ(both.output, R"({"status":"OK"} 1{"status":"OK","version":"2.3.0"} 0)");
 }
 
-TEST_F(EndToEndTest, ClientLeavingMidBodyIsLoggedAndServingGoesOn) {
+// A request reaches the router only once its body has arrived: a client that
+// leaves mid-body is forgotten without a trace, and serving goes on.
+TEST_F(EndToEndTest, ClientLeavingMidBodyNeverReachesTheRouter) {
   auto program = Launch("Зорвик2");
   RunCommand(
       "(printf 'POST /?action=getDocSign HTTP/1.1\\r\\nHost: localhost\\r\\nContent-Length: "
       "1000\\r\\n\\r\\nQUJD'; sleep 1) | timeout 10 openssl s_client -quiet -no_ign_eof -connect "
       "127.0.0.1:7887 >/dev/null 2>&1");
-  for (int i = 0; i < 100 && !Logged("Response status | 4CD"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_TRUE(Logged("Response status | 4CD"));
   EXPECT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
+  EXPECT_FALSE(Logged("Post request data reading"));
+  EXPECT_FALSE(Logged("Response status"));
+}
+
+// One local process can delay nobody else: POSTs left half-sent never reach
+// the request queue, and thousands of connections held open make room for a
+// newcomer.
+TEST_F(EndToEndTest, HalfSentPostsAndThousandsOfHeldConnectionsDelayNoOne) {
+  auto program = Launch("Зорвик2");
+  testing_support::HeldConnections held(kPort);
+  auto answered_in = [](const std::string& target) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get(target), R"({"status":"OK"})");
+    return std::chrono::steady_clock::now() - start;
+  };
+  ASSERT_EQ(held.OpenHalfSentPosts(50), 50u);
+  EXPECT_LT(answered_in("?action=checkLs"), std::chrono::seconds(1));
+  if (!testing_support::HeldConnections::RoomFor(5000))
+    GTEST_SKIP() << "the descriptor limit of this machine is below 5,000 connections";
+  ASSERT_EQ(held.OpenSilent(5000), 5000u);
+  EXPECT_LT(answered_in("?action=checkLs"), std::chrono::seconds(1));
+  EXPECT_FALSE(Logged("Post request data reading"));
 }
 
 TEST_F(EndToEndTest, SecondCopyShowsItsMessageAndExits) {

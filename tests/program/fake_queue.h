@@ -19,6 +19,7 @@ struct ScriptedRequest {
   bool has_content_length = false;
   std::string content_length;
   bool more_entity_body = false;
+  bool body_too_large = false;
   std::vector<std::string> body_pieces;  // the last one comes with the end-of-body code
   uint32_t body_failure = 0;             // returned instead of the pieces when set
   uint32_t record_size = platform::kRequestRecordSize + 100;
@@ -51,6 +52,7 @@ class FakeQueue : public platform::HttpQueue {
     record.has_content_length = r.has_content_length;
     record.content_length = r.content_length;
     record.more_entity_body = r.more_entity_body;
+    record.body_too_large = r.body_too_large;
     return record;
   }
 

@@ -231,6 +231,16 @@ TEST_F(RouterTest, BodyLimitRefusesLargeAnnouncementsAndOverlongBodies) {
   ScriptedRequest chunked = Post(std::string(service::kMaxPostBody + 1, 'A'));
   chunked.has_content_length = false;
   EXPECT_EQ(Run(chunked), invalid);
+
+  // The HTTP layer kept no body: nothing is read or signed.
+  provider_.received.clear();
+  ScriptedRequest dropped = Post("QUJD");
+  dropped.has_content_length = false;
+  dropped.body_too_large = true;
+  EXPECT_EQ(Run(dropped), invalid);
+  EXPECT_EQ(LogLines().back(),
+            "Invalid post request | ?action=getDocSign | Return message: request body too large");
+  EXPECT_TRUE(provider_.received.empty());
 }
 
 TEST_F(RouterTest, BodyReadFailureSendsNothingAndReturnsTheCode) {

@@ -8,10 +8,13 @@
 
 namespace testing_support {
 
-// server.crt and server.key for localhost, 127.0.0.1 and ::1 in folder.
-inline bool MakeCertificate(const std::string& folder) {
+// server.crt and server.key for localhost, 127.0.0.1 and ::1 in folder, with
+// a P-256 key or the given openssl -newkey argument (e.g. "rsa:2048").
+inline bool MakeCertificate(const std::string& folder, const std::string& key = "") {
+  const std::string newkey = key.empty() ? "ec -pkeyopt ec_paramgen_curve:prime256v1" : key;
   const std::string command =
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+      "openssl req -x509 -newkey " + newkey +
+      " -nodes -days 2 "
       "-subj /CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1 -keyout '" +
       folder + "/server.key' -out '" + folder + "/server.crt' >/dev/null 2>&1";
   return std::system(command.c_str()) == 0;
