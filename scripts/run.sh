@@ -31,13 +31,7 @@ fi
 # First run: a settings file naming the Zorvik2 provider, which needs no vendor
 # library, so that the server starts listening (the program's own default is
 # the Avest provider, which needs the vendor library libAvCryptMail.so).
-work="${TMPDIR:-/tmp}/Tavrik_Server_Crypt-$(id -u)"
-settings="$work/Ferrox_Tavrik_Server_Crypt.ini"
-if [ ! -e "$settings" ] && [ ! -L "$work" ]; then
-  mkdir -p -m 700 "$work"
-  printf '[Tavrik_Server_Crypt Settings]\nautoStart=0\ndefaultProvider=Зорвик2\n' > "$settings"
-  echo "Made the settings file $settings (default provider: Зорвик2)"
-fi
+"$root/scripts/first-settings.sh" || true
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
