@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Load check of the signing server: wrk with 16 keep-alive connections for
 # 20 s against "?action=checkLs", beside nginx serving the same JSON over TLS
-# on loopback; resident memory before and after; then 1,000 idle TLS
-# connections and the time a new client waits for its answer.
+# on loopback; resident memory before and after; then 5,000 idle TLS
+# connections held by one process and the time a new client waits for its
+# answer (the service closes the longest-idle ones to make room).
 #   bench-server.sh [BUILD_DIR] [SECONDS]
 # Needs port 7887 free (no running copy of the program) and port 7888 for nginx.
 set -euo pipefail
@@ -22,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-ulimit -n 8192 2>/dev/null || ulimit -n "$(ulimit -Hn)"
+ulimit -n 16384 2>/dev/null || ulimit -n "$(ulimit -Hn)"
 
 mkdir -p "$work/config/Tavrik_Server_Crypt" "$work/tmp/Tavrik_Server_Crypt-$(id -u)"
 chmod 700 "$work/tmp/Tavrik_Server_Crypt-$(id -u)"
@@ -85,8 +86,8 @@ echo "== nginx" >&2
 run_wrk "https://localhost:7888/?action=checkLs"
 nginx_rate=$(rate)
 
-echo "== 1000 idle TLS connections, then a new client" >&2
-idle_result=$("$idle_clients" 7887 1000 || true)
+echo "== 5000 idle TLS connections, then a new client" >&2
+idle_result=$("$idle_clients" 7887 5000 || true)
 
 awk -v s="$server_rate" -v n="$nginx_rate" -v e="$server_errors" -v b="$rss_before" \
   -v a="$rss_after" -v idle="$idle_result" 'BEGIN {
