@@ -1,5 +1,6 @@
 #include "app/server_lifecycle.h"
 
+#include "app/bank_sites.h"
 #include "platform/profile.h"
 #include "platform/user_folders.h"
 #include "providers/provider.h"
@@ -8,6 +9,7 @@ namespace app {
 namespace {
 
 constexpr int kSettingsValueChars = 10;  // nine characters and the terminator
+constexpr int kAllowedOriginsChars = 4096;
 
 QString Latin(const char* text) {
   return QString::fromLatin1(text);
@@ -30,7 +32,7 @@ void ServerLifecycle::ReadSettings() {
       program_.temp_folder.empty() ? std::string() : program_.temp_folder + kLogFileName,
       program_.temp_folder.empty() ? std::string() : program_.temp_folder + kPreviousLogFileName);
   // Without a usable folder the defaults apply.
-  if (program_.temp_folder.empty()) return;
+  if (program_.temp_folder.empty()) return AllowOrigins(QString());
   program_.settings_path = QString::fromStdString(program_.temp_folder) + Latin(kSettingsFileName);
   platform::TouchProfileFile(program_.settings_path);
   const QString section = Latin(kSettingsSection);
@@ -41,6 +43,19 @@ void ServerLifecycle::ReadSettings() {
                                                           QStringLiteral("defaultProvider"),
                                                           QString(), kSettingsValueChars);
   if (auto_start == QLatin1String("true")) program_.auto_start_enabled = true;
+  AllowOrigins(platform::ReadProfileString(program_.settings_path, section,
+                                           QString::fromLatin1(kAllowedOriginsKey), QString(),
+                                           kAllowedOriginsChars));
+}
+
+void ServerLifecycle::AllowOrigins(const QString& listed) {
+  std::vector<std::string> origins = {service::OriginOf(kBankSite),
+                                      service::OriginOf(kInternetBankingSite)};
+  for (const QString& origin : listed.split(u' ', Qt::SkipEmptyParts))
+    origins.push_back(origin.toStdString());
+  for (const std::string& skipped : program_.service.origins.SetAllowed(origins))
+    view_.AddListLine(QStringLiteral("Не источник веб-страницы, пропущено: %1")
+                          .arg(QString::fromStdString(skipped)));
 }
 
 void ServerLifecycle::InitMainWindow() {

@@ -33,6 +33,8 @@ class ServerLifecycle final : public providers::ReadinessHost {
   void StartProvider(const QString& name);
   void ProviderCleanup();
   void ReadSettings();
+  // The bank's origins and those of the settings key may call the server.
+  void AllowOrigins(const QString& listed);
 
   Program& program_;
   MainWindowView& view_;

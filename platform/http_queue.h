@@ -36,6 +36,8 @@ struct HttpRequestRecord {
   std::vector<std::pair<std::string_view, std::string_view>> unknown_headers;
   bool has_content_length = false;
   std::string_view content_length;
+  bool has_host = false;  // the known header Host
+  std::string_view host;
   // The body was announced or sent beyond the service's limit and not kept.
   bool body_too_large = false;
 };

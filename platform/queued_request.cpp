@@ -122,6 +122,11 @@ std::shared_ptr<QueuedRequest> MakeQueuedRequest(const boost::beast::http::reque
     if (beast::iequals(field.name_string(), "Content-Length")) {
       request->has_content_length = true;
       request->content_length = std::string(value);
+    } else if (beast::iequals(field.name_string(), "Host")) {
+      // A second Host makes the request ambiguous: the check sees both.
+      if (request->has_host) request->host += ",";
+      request->has_host = true;
+      request->host += std::string(value);
     } else if (!IsKnownHeader(name)) {
       request->unknown_headers.emplace_back(std::string(name), std::string(value));
     }
@@ -134,6 +139,7 @@ uint32_t RecordSize(const QueuedRequest& request) {
   if (request.has_query) size += Room(request.query);
   for (const auto& [name, value] : request.unknown_headers) size += Room(name) + Room(value);
   if (request.has_content_length) size += Room(request.content_length);
+  if (request.has_host) size += Room(request.host);
   return static_cast<uint32_t>(size);
 }
 
@@ -153,6 +159,8 @@ bool PlaceRequest(const QueuedRequest& request, std::span<char> buffer, HttpRequ
   record.has_content_length = request.has_content_length;
   if (request.has_content_length)
     record.content_length = placer.Place(request.content_length).value_or("");
+  record.has_host = request.has_host;
+  if (request.has_host) record.host = placer.Place(request.host).value_or("");
   record.more_entity_body = request.more_entity_body;
   record.body_too_large = request.body_too_large;
   return true;

@@ -55,6 +55,8 @@ struct QueuedRequest {
   std::vector<std::pair<std::string, std::string>> unknown_headers;
   bool has_content_length = false;
   std::string content_length;
+  bool has_host = false;
+  std::string host;
   bool more_entity_body = false;
   bool body_too_large = false;  // announced or sent beyond the limit: not kept
   std::vector<char> body;
@@ -65,8 +67,8 @@ struct QueuedRequest {
 };
 
 // The request head in the form the request thread reads: the target split
-// into path and query, Content-Length apart, and the headers the service
-// does not know by name.
+// into path and query, Content-Length and Host apart, and the headers the
+// service does not know by name.
 std::shared_ptr<QueuedRequest> MakeQueuedRequest(const boost::beast::http::request_header<>& head);
 
 // What a request occupies in a receive buffer: the fixed record and every

@@ -27,14 +27,17 @@ constexpr std::array<ErrorReply, 11> kErrorReplies = {{
     {3854, "AvCryptMail.dll load error", 333},
 }};
 
-void AddCommonHeaders(platform::HttpResponse& response, const char* allow_headers) {
+void AddCommonHeaders(platform::HttpResponse& response, const char* allow_headers,
+                      std::string_view allowed_origin) {
   response.status = 200;
   response.reason = "OK";
   response.known_headers = {{"Cache-Control", "no-cache, no-store"}};
+  const std::string origin = allowed_origin.empty() ? "*" : std::string(allowed_origin);
   response.unknown_headers = {{"Access-Control-Allow-Headers", allow_headers},
                               {"Access-Control-Allow-Credentials", "true"},
-                              {"Access-Control-Allow-Origin", "*"},
+                              {"Access-Control-Allow-Origin", origin},
                               {"Access-Control-Allow-Methods", "POST, GET, OPTIONS"}};
+  if (!allowed_origin.empty()) response.unknown_headers.push_back({"Vary", "Origin"});
 }
 
 }  // namespace
@@ -55,17 +58,26 @@ std::string BuildReply(int reply_code, std::string_view signature, std::string_v
   return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
 }
 
-void PrepareResponse(platform::HttpResponse& response, std::string_view text) {
+void PrepareResponse(platform::HttpResponse& response, std::string_view text,
+                     std::string_view allowed_origin) {
   response = platform::HttpResponse{};
-  AddCommonHeaders(response, "Content-Type");
+  AddCommonHeaders(response, "Content-Type", allowed_origin);
   response.known_headers.push_back({"Content-Type", "application/json, charset=UTF-8"});
   response.body = text;
 }
 
-void PreparePreflightResponse(platform::HttpResponse& response) {
+void PreparePreflightResponse(platform::HttpResponse& response, std::string_view allowed_origin) {
   response = platform::HttpResponse{};
-  AddCommonHeaders(response, "Content-Type, option");
-  response.unknown_headers.push_back({"Access-Control-Allow-Private-Network", "true"});
+  AddCommonHeaders(response, "Content-Type, option", allowed_origin);
+  if (!allowed_origin.empty())
+    response.unknown_headers.push_back({"Access-Control-Allow-Private-Network", "true"});
+}
+
+void PrepareForbidden(platform::HttpResponse& response) {
+  response = platform::HttpResponse{};
+  response.status = 403;
+  response.reason = "Forbidden";
+  response.known_headers = {{"Cache-Control", "no-cache, no-store"}};
 }
 
 void PrepareMethodNotAllowed(platform::HttpResponse& response) {

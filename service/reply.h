@@ -25,10 +25,17 @@ inline constexpr const char* kVersion = "2.3.0";
 // signed reply only.
 std::string BuildReply(int reply_code, std::string_view signature, std::string_view token_id);
 
-// Status 200 and the cache and cross-origin headers around the JSON text.
-void PrepareResponse(platform::HttpResponse& response, std::string_view text);
-// Answer to a browser's preflight: the same headers, no body.
-void PreparePreflightResponse(platform::HttpResponse& response);
+// Status 200 and the cache and cross-origin headers around the JSON text. A
+// page of an allowed origin gets its origin back (and Vary: Origin); the
+// user's own programs, which send none, get "*".
+void PrepareResponse(platform::HttpResponse& response, std::string_view text,
+                     std::string_view allowed_origin = {});
+// Answer to a preflight: the same headers, no body; the private-network
+// permission only for an allowed origin.
+void PreparePreflightResponse(platform::HttpResponse& response,
+                              std::string_view allowed_origin = {});
+// A request that may have no effect: 403, no cross-origin headers.
+void PrepareForbidden(platform::HttpResponse& response);
 // Any verb other than GET, POST and OPTIONS.
 void PrepareMethodNotAllowed(platform::HttpResponse& response);
 

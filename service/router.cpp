@@ -52,6 +52,10 @@ long long LeadingInteger(std::string_view text) {
 }
 
 uint32_t Router::Route(platform::HttpQueue& queue, const platform::HttpRequestRecord& request) {
+  // Checked before anything else: a refused request has no effect at all.
+  const RequestCaller caller = state_.origins.Classify(request);
+  if (caller.kind == RequestCaller::Kind::kRefused) return Refuse(queue, request, caller);
+  allowed_origin_ = caller.kind == RequestCaller::Kind::kAllowedPage ? caller.origin : "";
   // Nothing a request brings about may end the program: a handler that
   // throws is logged, and its request gets the signing-error reply.
   try {
@@ -74,7 +78,7 @@ uint32_t Router::Dispatch(platform::HttpQueue& queue, const platform::HttpReques
   if (request.verb == "POST") return HandlePost(queue, request);
   platform::HttpResponse response;
   if (request.verb == "OPTIONS")
-    PreparePreflightResponse(response);
+    PreparePreflightResponse(response, allowed_origin_);
   else
     PrepareMethodNotAllowed(response);
   return queue.SendResponse(request.request_id, response);
@@ -85,8 +89,17 @@ uint32_t Router::Reply(platform::HttpQueue& queue, uint64_t request_id, int repl
   const std::string token_id = providers::Transliterate(state_.active_provider.get());
   const std::string text = BuildReply(reply_code, signature, token_id);
   platform::HttpResponse response;
-  PrepareResponse(response, text);
+  PrepareResponse(response, text, allowed_origin_);
   return queue.SendResponse(request_id, response);
+}
+
+uint32_t Router::Refuse(platform::HttpQueue& queue, const platform::HttpRequestRecord& request,
+                        const RequestCaller& caller) {
+  state_.log.WriteLog(QStringLiteral("Request refused"), QString::fromLatin1(caller.reason),
+                      LogValue::Text(Text(caller.origin.empty() ? request.query : caller.origin)));
+  platform::HttpResponse response;
+  PrepareForbidden(response);
+  return queue.SendResponse(request.request_id, response);
 }
 
 uint32_t Router::HandleGet(platform::HttpQueue& queue, const platform::HttpRequestRecord& request) {

@@ -2,8 +2,10 @@
 // Routing of one request: the GET actions, the signing POST, the preflight.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/http_queue.h"
+#include "service/origin_policy.h"
 #include "service/service_state.h"
 
 namespace service {
@@ -24,11 +26,14 @@ class Router {
 
  private:
   uint32_t Dispatch(platform::HttpQueue& queue, const platform::HttpRequestRecord& request);
+  uint32_t Refuse(platform::HttpQueue& queue, const platform::HttpRequestRecord& request,
+                  const RequestCaller& caller);
   uint32_t Reply(platform::HttpQueue& queue, uint64_t request_id, int reply_code,
                  std::string_view signature = {});
   int Sign(const char* body, uint32_t size, std::string& signature);
 
   ServiceState& state_;
+  std::string allowed_origin_;  // of the request being served; empty for a program
 };
 
 // Leading decimal integer of a header value; text that is no number reads as 0.

@@ -9,6 +9,7 @@
 
 #include "providers/provider.h"
 #include "service/event_log.h"
+#include "service/origin_policy.h"
 
 namespace service {
 
@@ -35,6 +36,8 @@ struct ServiceState {
   std::atomic<int32_t> avest_login_mode{0};
   EventLog log;
   providers::ProviderSet providers;
+  // The pages allowed to call; set before the listener starts.
+  OriginPolicy origins;
 };
 
 }  // namespace service

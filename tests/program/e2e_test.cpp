@@ -38,9 +38,9 @@ class EndToEndTest : public ::testing::Test {
                                          bool wait_until_serving = true,
                                          const std::string& stderr_name = "stderr.txt",
                                          std::map<std::string, std::string> extra = {}) {
-    testing_support::WriteFile(
-        folder_ + "Ferrox_Tavrik_Server_Crypt.ini",
-        "[Tavrik_Server_Crypt Settings]\ndefaultProvider=" + provider + "\n");
+    testing_support::WriteFile(folder_ + "Ferrox_Tavrik_Server_Crypt.ini",
+                               "[Tavrik_Server_Crypt Settings]\ndefaultProvider=" + provider +
+                                   "\nallowedOrigins=https://bank.example\n");
     extra["QT_QPA_PLATFORM"] = "offscreen";
     extra["TMPDIR"] = dir_ / "tmp";
     extra["XDG_CONFIG_HOME"] = dir_ / "config";
@@ -142,8 +142,9 @@ TEST_F(EndToEndTest, ReplyHeadersAreExact) {
             "Content-Length: 0\r\n"
             "Access-Control-Allow-Headers: Content-Type, option\r\n"
             "Access-Control-Allow-Credentials: true\r\n"
-            "Access-Control-Allow-Origin: *\r\n"
+            "Access-Control-Allow-Origin: https://bank.example\r\n"
             "Access-Control-Allow-Methods: POST, GET, OPTIONS\r\n"
+            "Vary: Origin\r\n"
             "Access-Control-Allow-Private-Network: true\r\n\r\n");
   EXPECT_NE(
       Get("", "-i -X PUT").find("HTTP/1.1 405 Method Not Allowed\r\nAllow: GET, POST, OPTIONS"),
@@ -204,6 +205,7 @@ TEST_F(EndToEndTest, HalfSentPostsAndThousandsOfHeldConnectionsDelayNoOne) {
   if (!testing_support::HeldConnections::RoomFor(5000))
     GTEST_SKIP() << "the descriptor limit of this machine is below 5,000 connections";
   ASSERT_EQ(held.OpenSilent(5000), 5000u);
+  ASSERT_TRUE(testing_support::HeldConnections::WaitUntilAccepted(kPort));
   EXPECT_LT(answered_in("?action=checkLs"), std::chrono::seconds(1));
   EXPECT_FALSE(Logged("Post request data reading"));
 }

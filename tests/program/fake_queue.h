@@ -18,6 +18,8 @@ struct ScriptedRequest {
   std::vector<std::pair<std::string, std::string>> unknown_headers;
   bool has_content_length = false;
   std::string content_length;
+  bool has_host = false;
+  std::string host;
   bool more_entity_body = false;
   bool body_too_large = false;
   std::vector<std::string> body_pieces;  // the last one comes with the end-of-body code
@@ -53,6 +55,8 @@ class FakeQueue : public platform::HttpQueue {
     record.content_length = r.content_length;
     record.more_entity_body = r.more_entity_body;
     record.body_too_large = r.body_too_large;
+    record.has_host = r.has_host;
+    record.host = r.host;
     return record;
   }
 

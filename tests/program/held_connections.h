@@ -5,15 +5,19 @@
 
 #include <sys/resource.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl.hpp>
 #include <boost/asio/write.hpp>
+
+#include "tls_client.h"
 
 namespace testing_support {
 
@@ -31,6 +35,19 @@ class HeldConnections {
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_max < count + 256) return false;
     limit.rlim_cur = limit.rlim_max;
     return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+  }
+
+  // Waits until the service has taken every connection waiting in its
+  // listening socket's queue (the kernel completes a connect before that).
+  static bool WaitUntilAccepted(uint16_t port) {
+    const std::string command =
+        "ss -Hltn 'sport = :" + std::to_string(port) + "' | awk '{s += $2} END {print s + 0}'";
+    for (int i = 0; i < 500; ++i) {
+      const auto queued = RunCommand(command);
+      if (queued.status == 0 && queued.output == "0\n") return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
   }
 
   std::size_t OpenSilent(std::size_t count) {

@@ -134,17 +134,70 @@ TEST_F(RouterTest, ReplyCarriesStatus200JsonAndCorsHeadersInOrder) {
 }
 
 TEST_F(RouterTest, PreflightIsAnsweredAndOtherVerbsRefused) {
+  state_.origins.SetAllowed({"https://bank.example"});
   ScriptedRequest options;
   options.verb = "OPTIONS";
+  options.unknown_headers = {{"Origin", "https://bank.example"}};
   EXPECT_EQ(Run(options), "");
   EXPECT_EQ(queue_.sent.back().status, 200);
-  EXPECT_EQ(queue_.sent.back().unknown_headers.front().value, "Content-Type, option");
-  EXPECT_EQ(queue_.sent.back().unknown_headers.back().name, "Access-Control-Allow-Private-Network");
+  const auto& headers = queue_.sent.back().unknown_headers;
+  EXPECT_EQ(headers.front().value, "Content-Type, option");
+  EXPECT_EQ(headers[2].value, "https://bank.example");
+  EXPECT_EQ(headers.back().name, "Access-Control-Allow-Private-Network");
+  // Without an origin (a program of the user's): no private-network permission.
+  options.unknown_headers.clear();
+  Run(options);
+  EXPECT_EQ(queue_.sent.back().unknown_headers.back().name, "Access-Control-Allow-Methods");
   ScriptedRequest put;
   put.verb = "PUT";
   Run(put);
   EXPECT_EQ(queue_.sent.back().status, 405);
   EXPECT_EQ(queue_.sent.back().known_headers.front().name, "Allow");
+}
+
+// A page of an allowed origin gets its own origin back; a refused request
+// gets 403 without cross-origin headers, a log line naming its origin, and
+// changes nothing: no signature, no forget, no login mode.
+TEST_F(RouterTest, OnlyAllowedPagesAndOwnProgramsHaveAnEffect) {
+  state_.origins.SetAllowed({"https://bank.example"});
+  ScriptedRequest allowed = Post("QUJD");
+  allowed.unknown_headers = {{"Origin", "https://bank.example"}, {"option", "9"}};
+  EXPECT_EQ(Run(allowed), R"({"sign":"U0lH","status":"OK","tokenId":"Zorvik"})");
+  const auto& headers = queue_.sent.back().unknown_headers;
+  EXPECT_EQ(headers[2].value, "https://bank.example");
+  EXPECT_EQ(headers.back().name, "Vary");
+  EXPECT_EQ(state_.avest_login_mode.load(), 9);
+
+  struct Case {
+    ScriptedRequest request;
+    std::string log;
+  };
+  ScriptedRequest foreign_post = Post("QUJD");
+  foreign_post.unknown_headers = {{"Origin", "https://evil.example"}, {"option", "1"}};
+  ScriptedRequest image_forget;
+  image_forget.query = "?action=forget";
+  image_forget.unknown_headers = {{"Sec-Fetch-Dest", "image"}};
+  ScriptedRequest rebinding;
+  rebinding.query = "?action=checkLs";
+  rebinding.has_host = true;
+  rebinding.host = "evil.example:7887";
+  const std::vector<Case> cases = {
+      {foreign_post, "Request refused | https://evil.example | Return message: origin not allowed"},
+      {image_forget,
+       "Request refused | ?action=forget | Return message: browser request without an origin"},
+      {rebinding,
+       "Request refused | evil.example:7887 | Return message: host is not this computer"},
+  };
+  provider_.received.clear();
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.request), "");
+    EXPECT_EQ(queue_.sent.back().status, 403);
+    EXPECT_TRUE(queue_.sent.back().unknown_headers.empty());
+    EXPECT_EQ(LogLines().back(), c.log);
+  }
+  EXPECT_TRUE(provider_.received.empty());
+  EXPECT_EQ(provider_.forgotten, 0);
+  EXPECT_EQ(state_.avest_login_mode.load(), 9);
 }
 
 TEST_F(RouterTest, SignedReplyNamesTheTransliteratedProvider) {
