@@ -1,6 +1,7 @@
 #include "platform/https_server.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include <boost/asio/post.hpp>
 
 #include "platform/http_connection.h"
+#include "platform/socket_owner.h"
 #include "platform/tls_settings.h"
 
 namespace platform {
@@ -99,7 +101,11 @@ void HttpsServer::Accept(tcp::acceptor& acceptor) {
 void HttpsServer::Admit(tcp::socket socket) {
   boost::system::error_code ec;
   const tcp::endpoint peer = socket.remote_endpoint(ec);
-  if (ec || !table_.MakeRoom(peer.address())) {
+  const tcp::endpoint local = ec ? tcp::endpoint() : socket.local_endpoint(ec);
+  // Another user's process gets nothing, not even a handshake; a peer whose
+  // owner cannot be told is treated alike.
+  const bool same_user = !ec && PeerSocketOwner(local, peer) == getuid();
+  if (!same_user || !table_.MakeRoom(peer.address())) {
     socket.close(ec);
     CountConnections();
     return;
