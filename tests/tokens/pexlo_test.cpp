@@ -50,7 +50,13 @@ TEST_F(PexloTest, SignZorvikMapsTheSignProgramsExit) {
     EXPECT_EQ(sign_Zorvik((folder.string() + "/").c_str(), file.c_str(), kPassword), row.result)
         << (row.script ? row.script : "missing");
   }
-  // A sign program that cannot be run counts as missing.
+  // A sign program that cannot be run, or one below a relative folder,
+  // counts as missing.
+  WriteScript(folder / "Signkit" / "sign", "exit 0");
+  const std::filesystem::path working = std::filesystem::current_path();
+  std::filesystem::current_path(data());
+  EXPECT_EQ(sign_Zorvik("watcher/", file.c_str(), kPassword), PEXLO_SIGN_PROGRAM_MISSING);
+  std::filesystem::current_path(working);
   chmod((folder / "Signkit" / "sign").c_str(), 0600);
   EXPECT_EQ(sign_Zorvik(folder.c_str(), file.c_str(), kPassword), PEXLO_SIGN_PROGRAM_MISSING);
 }

@@ -1,6 +1,7 @@
 // tessel-askpass: the Qt password prompt of libAvCryptMail. The text to show
 // is the one argument; on OK the password and a line feed go to standard
-// output and the exit status is 0, on Cancel the status is 1.
+// output and the exit status is 0, on Cancel (or without a display) the
+// status is 1.
 #include <string.h>
 
 #include <QApplication>
@@ -10,6 +11,13 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Nobody can answer a window that is never shown: cancel at once rather
+  // than hold the login up for ever.
+  const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+    std::fputs("tessel-askpass: no display to ask on\n", stderr);
+    return 1;
+  }
   const QString text = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                 : QStringLiteral("Введите пароль токена");
   askpass::AskpassDialog dialog(text);

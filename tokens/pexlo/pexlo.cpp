@@ -86,8 +86,11 @@ extern "C" {
 int32_t sign_Zorvik(const char* folder, const char* data_path, const char* password) {
   if (folder == nullptr || data_path == nullptr || password == nullptr) return PEXLO_FAILED;
   try {
+    // Only an absolute folder: a relative one would run whatever lies below
+    // the caller's working folder.
     std::string program = folder;
-    if (!program.empty() && program.back() != '/') program.push_back('/');
+    if (program.empty() || program.front() != '/') return PEXLO_SIGN_PROGRAM_MISSING;
+    if (program.back() != '/') program.push_back('/');
     program += "Signkit/sign";
     if (!IsExecutableFile(program)) return PEXLO_SIGN_PROGRAM_MISSING;
     switch (const int status = RunSignProgram(program, data_path, password)) {

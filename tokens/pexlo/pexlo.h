@@ -17,7 +17,8 @@ extern "C" {
 
 enum {
   PEXLO_OK = 0,
-  PEXLO_SIGN_PROGRAM_MISSING = 1, /* sign_Zorvik: no executable Signkit/sign below the folder */
+  PEXLO_SIGN_PROGRAM_MISSING = 1, /* sign_Zorvik: no executable Signkit/sign below the folder,
+                                     or the folder is not absolute */
   PEXLO_FAILED = 2,               /* bad arguments, or the sign program failed otherwise */
   PEXLO_TOO_SMALL = 3,            /* the result does not fit the caller's capacity */
   PEXLO_NO_TOKEN = 37,            /* sign_Zorvik: no first-generation token connected */
@@ -34,7 +35,7 @@ typedef uint32_t (*PEXLO_AVCMSIGN)(void* session, const unsigned char* data, uin
                                    uint32_t* signature_len);
 #define PEXLO_AVCM_MORE_DATA 0xE82A0006u
 
-/* Runs <folder>/Signkit/sign <data_path> (folder ends with '/' or not) with
+/* Runs <folder>/Signkit/sign <data_path> (folder absolute, ending with '/' or not) with
  * the password on its standard input, never on its command line or in its
  * environment. 0 when the signature has been appended to the file; 1, 37, 38,
  * 40 as above; PEXLO_FAILED for any other outcome of the sign program. */

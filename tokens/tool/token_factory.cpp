@@ -1,6 +1,7 @@
 #include "tokens/tool/token_factory.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "tokens/store/completion.h"
 #include "tokens/store/sealing.h"
@@ -26,6 +27,9 @@ MadeToken MakeToken(tokens::TokenStore& store, DemoCa& ca, const TokenOrder& ord
                     std::string_view password) {
   MadeToken made;
   made.serial = order.serial.empty() ? NewSerial(order.kind) : order.serial;
+  // Refused before the CA issues anything for it.
+  if (!made.serial.empty() && std::filesystem::exists(store.folder() / made.serial))
+    return {TokenStatus::kExists, made.serial};
   const tokens::Record key(GenPrivateKey(ca.level, tokens::kKeyBlockPassword, nullptr, 0));
   if (made.serial.empty() || !tokens::Succeeded(key)) return {TokenStatus::kStorage, made.serial};
   tokens::NewToken token;
