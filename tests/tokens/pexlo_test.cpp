@@ -91,6 +91,7 @@ TEST_F(PexloTest, TheSignProgramAppendsAVerifiableSignatureOrSaysWhy) {
   struct stat info {};
   ASSERT_EQ(stat(file.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_TRUE(FilesContaining(data(), kPassword).empty());  // nothing the sign program left
 
   ASSERT_EQ(Store().Remove(serial), tokens::TokenStatus::kOk);
   MakeToken(TokenKind::kZorvik, kPassword, {0, "20200101000000Z", "20210101000000Z"});

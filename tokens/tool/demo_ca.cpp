@@ -17,24 +17,30 @@ using tokens::Record;
 constexpr char kPolicy[] =
     "[ policy ]\ncountryName = optional\norganizationName = optional\nsurname = optional\n"
     "givenName = optional\ncommonName = supplied\n";
-constexpr char kCaExtensions[] =
+struct Extensions {
+  const char* section;
+  const char* text;
+};
+constexpr Extensions kCaExtensions{
+    "ca_ext",
     "[ ca_ext ]\nbasicConstraints = critical,CA:true\nkeyUsage = critical,keyCertSign,cRLSign\n"
-    "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid:always\n";
-constexpr char kSignerExtensions[] =
+    "subjectKeyIdentifier = hash\nauthorityKeyIdentifier = keyid:always\n"};
+constexpr Extensions kSignerExtensions{
+    "signer_ext",
     "[ signer_ext ]\nbasicConstraints = critical,CA:false\n"
     "keyUsage = critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier = hash\n"
-    "authorityKeyIdentifier = keyid:always\n";
+    "authorityKeyIdentifier = keyid:always\n"};
 
 constexpr int kCaDays = 3650;
 constexpr char kOrganisation[] = "Tessel demo";
 
-std::string Config(const char* extensions, const Validity& validity) {
+std::string Config(const Extensions& extensions, const Validity& validity) {
   std::string text = "[ certificate ]\npolicy = policy\nunique_subject = no\n";
-  text += std::string("x509_extensions = ") + (extensions == kCaExtensions ? "ca_ext" : "signer_ext");
-  text += "\ndefault_days = " + std::to_string(validity.days) + "\n";
+  text += std::string("x509_extensions = ") + extensions.section + "\n";
+  text += "default_days = " + std::to_string(validity.days) + "\n";
   if (!validity.start.empty()) text += "default_startdate = " + validity.start + "\n";
   if (!validity.end.empty()) text += "default_enddate = " + validity.end + "\n";
-  return text + kPolicy + extensions;
+  return text + kPolicy + extensions.text;
 }
 
 std::optional<tokens::SecretString> NewKey(int32_t level, const char* password) {
