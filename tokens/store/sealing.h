@@ -14,7 +14,7 @@
 
 namespace tokens {
 
-// Chosen so that a login costs about 35 ms on a 2020s desktop core (see the
+// Chosen so that a login costs about 34 ms on the development machine (see the
 // benchmark figures in the README): no wait a person notices, and every
 // password guess costs the same.
 inline constexpr uint32_t kPasswordIterations = 25'000;
