@@ -14,6 +14,17 @@ if [ "${1:-}" = "bench" ]; then
   exec "$root/build/bench/tessel_bench" --benchmark_min_time=0.3 "$@"
 fi
 
+# Token components, built into build/components: on first run the demo tokens
+# (once; tessel-token says where they are and their password), then the
+# resident TokenWatcher (a second one for the same user ends by itself).
+components="$root/build/components"
+token_data="${XDG_DATA_HOME:-$HOME/.local/share}/tessel"
+if [ ! -e "$token_data/tokens" ]; then
+  "$components/tessel-token" --demo || echo "run.sh: the demo tokens could not be made" >&2
+fi
+mkdir -p -m 700 "$token_data"
+setsid -f "$components/TokenWatcher" >>"$token_data/TokenWatcher.log" 2>&1 </dev/null
+
 config="${XDG_CONFIG_HOME:-$HOME/.config}/Tavrik_Server_Crypt"
 if [ ! -f "$config/server.crt" ] || [ ! -f "$config/server.key" ]; then
   mkdir -p "$config"

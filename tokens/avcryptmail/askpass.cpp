@@ -1,0 +1,85 @@
+#include "tokens/avcryptmail/askpass.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+extern char** environ;
+
+namespace avest {
+namespace {
+
+constexpr std::size_t kMaxAnswer = 1024;
+
+// The answer up to its first line end, read whole so that the program never
+// blocks on a full pipe.
+tokens::SecretString ReadAnswer(int fd) {
+  tokens::SecretString answer;
+  answer.reserve(kMaxAnswer);
+  char chunk[256];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const std::size_t room = kMaxAnswer - answer.size();
+    answer.append(chunk, std::min(room, static_cast<std::size_t>(n)));
+  }
+  OPENSSL_cleanse(chunk, sizeof chunk);
+  if (const std::size_t end = answer.find_first_of("\r\n"); end != answer.npos) answer.resize(end);
+  return answer;
+}
+
+}  // namespace
+
+std::string PromptProgram() {
+  if (const char* named = std::getenv("AVCM_ASKPASS"); named != nullptr && named[0] != '\0')
+    return named;
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&PromptProgram), &self) == 0 || self.dli_fname == nullptr)
+    return {};
+  return (std::filesystem::path(self.dli_fname).parent_path() / "tessel-askpass").string();
+}
+
+PromptAnswer AskPassword(const std::string& program, const std::string& text) {
+  PromptAnswer answer;
+  int channel[2];
+  if (program.empty() || pipe2(channel, O_CLOEXEC) != 0) return answer;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
+  std::string arg0 = program;
+  std::string arg1 = text;
+  char* argv[] = {arg0.data(), arg1.data(), nullptr};
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(channel[1]);
+  if (spawned != 0) {
+    close(channel[0]);
+    return answer;
+  }
+  answer.password = ReadAnswer(channel[0]);
+  close(channel[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      tokens::Wipe(answer.password);
+      return answer;
+    }
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    answer.outcome = PromptOutcome::kAnswered;
+  } else {
+    tokens::Wipe(answer.password);
+    answer.outcome = PromptOutcome::kCancelled;
+  }
+  return answer;
+}
+
+}  // namespace avest
