@@ -56,6 +56,7 @@ uint32_t Router::Route(platform::HttpQueue& queue, const platform::HttpRequestRe
   const RequestCaller caller = state_.origins.Classify(request);
   if (caller.kind == RequestCaller::Kind::kRefused) return Refuse(queue, request, caller);
   allowed_origin_ = caller.kind == RequestCaller::Kind::kAllowedPage ? caller.origin : "";
+  state_.request_origin = allowed_origin_;
   // Nothing a request brings about may end the program: a handler that
   // throws is logged, and its request gets the signing-error reply.
   try {

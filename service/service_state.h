@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include <QString>
 
@@ -38,6 +39,10 @@ struct ServiceState {
   providers::ProviderSet providers;
   // The pages allowed to call; set before the listener starts.
   OriginPolicy origins;
+  // The origin of the page whose request is being served (empty for a
+  // program of the user's own). Request thread only: a cached login or
+  // password serves only the origin that opened it.
+  std::string request_origin;
 };
 
 }  // namespace service
