@@ -210,6 +210,22 @@ TEST_F(EndToEndTest, HalfSentPostsAndThousandsOfHeldConnectionsDelayNoOne) {
   EXPECT_FALSE(Logged("Post request data reading"));
 }
 
+// Another Unix user's process gets nothing: its connection is closed before
+// any TLS. Run as root, the test makes such a user for the purpose.
+TEST_F(EndToEndTest, AnotherUsersProcessGetsNothing) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to create a second user and run curl as it";
+  const std::string user = "tavrik-peer-" + std::to_string(getpid());
+  ASSERT_EQ(RunCommand("useradd --system --no-create-home --shell /usr/sbin/nologin " + user).status,
+            0);
+  auto program = Launch("Зорвик2");
+  const auto theirs = RunCommand("runuser -u " + user +
+                                 " -- curl -sk --max-time 5 'https://localhost:7887/?action=checkLs'");
+  RunCommand("userdel " + user);
+  EXPECT_NE(theirs.status, 0);
+  EXPECT_EQ(theirs.output, "");
+  EXPECT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
+}
+
 TEST_F(EndToEndTest, SecondCopyShowsItsMessageAndExits) {
   auto first = Launch("Зорвик2");
   ASSERT_EQ(Get("?action=checkLs"), R"({"status":"OK"})");
