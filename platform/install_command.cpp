@@ -13,7 +13,10 @@ constexpr qint64 kMaxSize = 64 * 1024;
 std::optional<QStringList> ReadInstallCommand(const QString& file) {
   QFile input(file);
   if (!input.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QByteArray bytes = input.read(kMaxSize + 1);
+  return ParseInstallCommand(input.read(kMaxSize + 1));
+}
+
+std::optional<QStringList> ParseInstallCommand(const QByteArray& bytes) {
   if (bytes.size() > kMaxSize) return std::nullopt;
   QStringDecoder decoder(QStringDecoder::Utf8);
   const QString text = decoder(bytes);

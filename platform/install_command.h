@@ -16,5 +16,7 @@ inline constexpr const char* kInstallCommandFileName = "Tavrik_Server_Crypt.auto
 // The arguments; none when the file is missing, unreadable, larger than
 // 64 KiB, not UTF-8, holds a control character or names no program.
 std::optional<QStringList> ReadInstallCommand(const QString& file);
+// The same from the file's bytes.
+std::optional<QStringList> ParseInstallCommand(const QByteArray& bytes);
 
 }  // namespace platform
