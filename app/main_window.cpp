@@ -72,10 +72,7 @@ QPushButton* CTavrik_Crypt_ServerDlg::AddButton(int id, const QString& text) {
 void CTavrik_Crypt_ServerDlg::InitMainWindow() {
   setWindowIcon(ServerIcon(false));
   connect(&program_.session_notifications, &platform::SessionNotifications::sessionChanged, this,
-          [this](int event) {
-            lifecycle_.OnSessionChange(event);
-            tray_.set_server_running(program_.server_running);
-          });
+          [this](int event) { lifecycle_.OnSessionChange(event); });
   lifecycle_.InitMainWindow();
   if (TrayController::ShowWindowAtStart(TrayController::TrayAvailable(),
                                         QGuiApplication::platformName()))

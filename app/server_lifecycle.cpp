@@ -5,7 +5,6 @@
 #include <utility>
 
 #include <QDBusConnection>
-#include <QFileInfo>
 
 #include "platform/port_owner.h"
 #include "platform/profile.h"
@@ -130,10 +129,6 @@ bool ServerLifecycle::StartListener() {
     view_.ShowInformation(message);
   } else if (code != 0) {
     message = QStringLiteral("Ошибка запуска сервера %1").arg(code);
-    for (const std::string& file :
-         {program_.listener_options.certificate_file, program_.listener_options.key_file})
-      if (!QFileInfo::exists(QString::fromStdString(file)))
-        message += QStringLiteral(": нет файла %1").arg(QString::fromStdString(file));
   } else {
     message = QStringLiteral("Tavrik_Server_Crypt запущен: %1")
                   .arg(program_.service.active_provider.get());

@@ -30,19 +30,8 @@ fi
 
 # First run: a settings file naming the Zorvik2 provider, which needs no vendor
 # library, so that the server starts listening (the program's own default is
-# the Avest provider, which needs the vendor library libAvCryptMail.so). It goes
-# into the configuration folder only when that is a folder of ours, kept
-# owner-only (as the program checks it), and not when an older version left a
-# settings file in the temporary folder: the program takes that one over.
-settings="$config/Ferrox_Tavrik_Server_Crypt.ini"
-old_settings="${TMPDIR:-/tmp}/Tavrik_Server_Crypt-$(id -u)/Ferrox_Tavrik_Server_Crypt.ini"
-mkdir -p -m 700 "$config" 2>/dev/null || true
-if [ -d "$config" ] && [ ! -L "$config" ] && [ "$(stat -c %u "$config")" = "$(id -u)" ] &&
-   chmod 700 "$config" && [ ! -e "$settings" ] && [ ! -e "$old_settings" ]; then
-  (umask 077 && printf '[Tavrik_Server_Crypt Settings]\nautoStart=false\ndefaultProvider=Зорвик2\n' \
-    > "$settings.new" && mv -f "$settings.new" "$settings")
-  echo "Made the settings file $settings (default provider: Зорвик2)"
-fi
+# the Avest provider, which needs the vendor library libAvCryptMail.so).
+"$root/scripts/first-settings.sh" || true
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}

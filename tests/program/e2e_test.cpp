@@ -44,6 +44,7 @@ class EndToEndTest : public ::testing::Test {
     extra["TMPDIR"] = dir_ / "tmp";
     extra["XDG_CONFIG_HOME"] = dir_ / "config";
     extra["XDG_RUNTIME_DIR"] = dir_.path().string();
+    extra["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=/nonexistent/tavrik-test-bus";  // no logind
     auto process = std::make_unique<ProgramProcess>(TAVRIK_PROGRAM, extra, dir_ / stderr_name);
     if (wait_until_serving) {
       for (int i = 0; i < 250 && Get("?action=checkLs").empty(); ++i)

@@ -28,6 +28,8 @@ class QtEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "program_gui_test";
     static char* argv[] = {name, nullptr};
+    // No logind of the machine's: tests that want one start their own bus.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tavrik-test-bus", 1);
     application_ = std::make_unique<QApplication>(argc, argv);
   }
   void TearDown() override { application_.reset(); }

@@ -336,20 +336,6 @@ TEST_F(ShellTest, WindowAndTrayOnALinuxDesktop) {
     EXPECT_EQ(app::TrayController::ShowWindowAtStart(available, platform_name), shown);
 }
 
-TEST_F(ShellTest, MissingCertificateIsNamedInTheStartError) {
-  testing_support::WriteFile(settings_folder_ + "Ferrox_Tavrik_Server_Crypt.ini",
-                             Settings("Зорвик2"));
-  program_ = std::make_unique<app::Program>();
-  program_->listener_options.port = 0;
-  program_->listener_options.certificate_file = dir_ / "none.crt";
-  program_->listener_options.key_file = dir_ / "server.key";
-  window_ = std::make_unique<app::CTavrik_Crypt_ServerDlg>(*program_);
-  window_->InitMainWindow();
-  const std::string line = ListLines().back();
-  EXPECT_EQ(line.rfind("Ошибка запуска сервера ", 0), 0u) << line;
-  EXPECT_NE(line.find(": нет файла " + dir_ / "none.crt"), std::string::npos) << line;
-}
-
 TEST_F(ShellTest, DriverCommandsRunInOrderWithoutFreezingAndWithinTheLimit) {
   // Stand-ins on PATH: elevate runs its arguments, TokenDriverHost notes its
   // switch and sleeps on /RegServer as long as the file "sleep" says.
