@@ -109,12 +109,4 @@ TEST_F(SessionTest, AnotherUserTakingTheSeatStopsAndGivingItBackStarts) {
   EXPECT_EQ(Provider(), "Зорвик2");
 }
 
-TEST_F(SessionTest, ExitUnregisters) {
-  Launch(Settings("Зорвик2"));
-  ASSERT_TRUE(program_->session_notifications.registered());
-  window_->OnCommand(app::kCommandExit);
-  EXPECT_FALSE(program_->session_notifications.registered());
-  EXPECT_EQ(program_->listener.port(), 0);  // stopped before the provider clean-up
-}
-
 }  // namespace
