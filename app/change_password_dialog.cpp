@@ -1,6 +1,5 @@
 #include "app/change_password_dialog.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QStyle>
