@@ -108,7 +108,7 @@ void SessionNotifications::Unregister() {
 
 bool SessionNotifications::SessionActive() const {
   const QVariant active = Property(session_.path(), kSession, QStringLiteral("Active"));
-  return !active.isValid() || active.toBool();  // unknown: the design's unlock still starts
+  return !active.isValid() || active.toBool();  // unknown: an unlock still starts the server
 }
 
 void SessionNotifications::OnLock() {

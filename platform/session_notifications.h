@@ -1,8 +1,8 @@
 #pragma once
 // Session changes from logind over D-Bus: the program's own session being
 // locked and unlocked, and that session leaving or becoming its seat's active
-// session (another user switched in, or back). Events carry the codes of the
-// Windows session notifications the program's reactions were written for.
+// session (another user switched in, or back). Events carry the session-change
+// codes the program's reactions know: 1 connect, 2 disconnect, 7 lock, 8 unlock.
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
