@@ -6,7 +6,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "app/about_dialog.h"
+#include "app/branding.h"
 #include "app/icons.h"
+#include "app/settings_command.h"
+#include "app/settings_dialog.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "service/event_log.h"
@@ -16,7 +20,8 @@ namespace app {
 CTavrik_Crypt_ServerDlg::CTavrik_Crypt_ServerDlg(Program& program)
     : program_(program),
       tray_(*this, [this](int command) { OnCommand(command); }),
-      lifecycle_(program, *this) {
+      lifecycle_(program, *this),
+      help_key_([this] { OpenBankSite(); }) {
   setWindowTitle(QStringLiteral("Tavrik_Server_Crypt"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -30,6 +35,7 @@ CTavrik_Crypt_ServerDlg::CTavrik_Crypt_ServerDlg(Program& program)
   start_button_ = AddButton(kControlStartButton, QStringLiteral("Запустить сервер"));
   stop_button_ = AddButton(kControlStopButton, QStringLiteral("Остановить Сервер"));
   log_button_ = AddButton(kControlLogButton, QStringLiteral("Просмотреть логи"));
+  QPushButton* about_button = AddButton(kCommandAboutBox, QStringLiteral("О программе..."));
 
   provider_list_ = new QComboBox(this);
   provider_list_->setObjectName(QString::number(kControlProviderList));
@@ -44,6 +50,12 @@ CTavrik_Crypt_ServerDlg::CTavrik_Crypt_ServerDlg(Program& program)
   layout->addWidget(stop_button_, 1, 0);  // the same place: one of the two shows
   layout->addWidget(provider_list_, 1, 1);
   layout->addWidget(log_button_, 1, 2);
+  layout->addWidget(about_button, 1, 3);
+  layout->setColumnStretch(1, 1);
+
+  connect(&driver_commands_, &DriverCommands::timedOut, this, [this](const QString& line) {
+    AddListLine(QStringLiteral("Команда \"%1\" не завершилась вовремя и остановлена").arg(line));
+  });
 }
 
 CTavrik_Crypt_ServerDlg::~CTavrik_Crypt_ServerDlg() = default;
@@ -59,7 +71,12 @@ QPushButton* CTavrik_Crypt_ServerDlg::AddButton(int id, const QString& text) {
 
 void CTavrik_Crypt_ServerDlg::InitMainWindow() {
   setWindowIcon(ServerIcon(false));
+  connect(&program_.session_notifications, &platform::SessionNotifications::sessionChanged, this,
+          [this](int event) { lifecycle_.OnSessionChange(event); });
   lifecycle_.InitMainWindow();
+  if (TrayController::ShowWindowAtStart(TrayController::TrayAvailable(),
+                                        QGuiApplication::platformName()))
+    showNormal();
 }
 
 void CTavrik_Crypt_ServerDlg::OnCommand(int command) {
@@ -84,8 +101,17 @@ void CTavrik_Crypt_ServerDlg::OnCommand(int command) {
     case kCommandHide:
       hide();
       break;
+    case kCommandSettings:
+      RunSettings();
+      break;
+    case kCommandBanking:
+      OpenInternetBanking();
+      break;
+    case kCommandAbout:
+    case kCommandAboutBox:
+      ShowAbout();
+      break;
     default:
-      // Settings, the banking site and the About box come with the application shell.
       break;
   }
   tray_.set_server_running(program_.server_running);
@@ -93,6 +119,27 @@ void CTavrik_Crypt_ServerDlg::OnCommand(int command) {
 
 void CTavrik_Crypt_ServerDlg::OpenLogFile() {
   platform::OpenWithShell(QString::fromStdString(program_.service.log.log_file()));
+}
+
+void CTavrik_Crypt_ServerDlg::OpenBankSite() {
+  platform::OpenAddress(QString::fromUtf8(kBankSiteAddress));
+}
+
+void CTavrik_Crypt_ServerDlg::OpenInternetBanking() {
+  platform::OpenAddress(QString::fromUtf8(kInternetBankingAddress));
+}
+
+void CTavrik_Crypt_ServerDlg::ShowAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CTavrik_Crypt_ServerDlg::RunSettings() {
+  CSettingsDlg dialog(program_, *program_.zorvik2_token, driver_commands_, this);
+  const bool saved = dialog.exec() == QDialog::Accepted;
+  StoreControls();
+  if (!saved) return LoadControls();
+  SaveSettings(program_, *this);
 }
 
 void CTavrik_Crypt_ServerDlg::AddListLine(const QString& message) {
@@ -115,6 +162,11 @@ void CTavrik_Crypt_ServerDlg::EnableStopButton() {
 
 void CTavrik_Crypt_ServerDlg::StoreControls() {
   provider_text_ = provider_list_->currentIndex() >= 0 ? provider_list_->currentText() : QString();
+}
+
+void CTavrik_Crypt_ServerDlg::LoadControls() {
+  provider_list_->setCurrentIndex(provider_text_.isEmpty() ? -1
+                                                           : provider_list_->findText(provider_text_));
 }
 
 void CTavrik_Crypt_ServerDlg::CenterWindow() {
@@ -169,6 +221,19 @@ void CTavrik_Crypt_ServerDlg::reject() {
 void CTavrik_Crypt_ServerDlg::closeEvent(QCloseEvent* event) {
   event->ignore();
   hide();
+}
+
+// Minimising hides the window as closing does; the tray brings it back.
+void CTavrik_Crypt_ServerDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace app

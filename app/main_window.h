@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QString>
 
+#include "app/driver_commands.h"
+#include "app/help_key.h"
 #include "app/main_window_view.h"
 #include "app/program.h"
 #include "app/server_lifecycle.h"
@@ -20,6 +22,8 @@ inline constexpr int kControlStartButton = 1003;
 inline constexpr int kControlLogButton = 1004;
 inline constexpr int kControlEventList = 1008;
 inline constexpr int kControlProviderList = 1031;
+// The window manager's menu takes no item of ours: About is a button of the window.
+inline constexpr int kCommandAboutBox = 16;
 
 // Window class name kept from the program's origin.
 class CTavrik_Crypt_ServerDlg final : public QDialog, public MainWindowView {  // NOLINT
@@ -33,6 +37,7 @@ class CTavrik_Crypt_ServerDlg final : public QDialog, public MainWindowView {  /
   void OnCommand(int command);
   ServerLifecycle& lifecycle() { return lifecycle_; }
   TrayController& tray() { return tray_; }
+  DriverCommands& driver_commands() { return driver_commands_; }
   const QString& provider_text() const { return provider_text_; }
 
   // MainWindowView
@@ -41,6 +46,7 @@ class CTavrik_Crypt_ServerDlg final : public QDialog, public MainWindowView {  /
   void ShowServerButtons(bool running) override;
   void EnableStopButton() override;
   void StoreControls() override;
+  void LoadControls() override;
   void CenterWindow() override;
   void SetProviderList(const QStringList& names) override;
   void SelectProviderStartingWith(const QString& prefix) override;
@@ -56,10 +62,15 @@ class CTavrik_Crypt_ServerDlg final : public QDialog, public MainWindowView {  /
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   QPushButton* AddButton(int id, const QString& text);
   void OpenLogFile();
+  void OpenBankSite();
+  void OpenInternetBanking();
+  void ShowAbout();
+  void RunSettings();
 
   Program& program_;
   QListWidget* event_list_ = nullptr;
@@ -70,6 +81,8 @@ class CTavrik_Crypt_ServerDlg final : public QDialog, public MainWindowView {  /
   QString provider_text_;  // text of 1031 as last stored
   TrayController tray_;
   ServerLifecycle lifecycle_;
+  DriverCommands driver_commands_;
+  HelpKeyFilter help_key_;
 };
 
 }  // namespace app

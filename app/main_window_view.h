@@ -15,6 +15,8 @@ class MainWindowView {
   virtual void ShowServerButtons(bool running) = 0;
   virtual void EnableStopButton() = 0;
   virtual void StoreControls() = 0;
+  // The reverse: the controls show the stored values again.
+  virtual void LoadControls() = 0;
   virtual void CenterWindow() = 0;
   virtual void SetProviderList(const QStringList& names) = 0;
   // Selects the first entry that begins with prefix; none when no entry does.

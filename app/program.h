@@ -2,14 +2,18 @@
 // Program-wide state: one object for the whole run, owned by main().
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <QString>
 #include <QStringList>
 
 #include "platform/https_server.h"
+#include "platform/instance_lock.h"
 #include "platform/library.h"
+#include "platform/session_notifications.h"
 #include "providers/readiness.h"
+#include "providers/zorvik2_token_access.h"
 #include "service/listener.h"
 #include "service/service_state.h"
 
@@ -17,6 +21,8 @@ namespace app {
 
 inline constexpr const char* kSettingsFileName = "Ferrox_Tavrik_Server_Crypt.ini";
 inline constexpr const char* kSettingsSection = "Tavrik_Server_Crypt Settings";
+// Further origins whose pages may call the server, separated by blanks.
+inline constexpr const char* kAllowedOriginsKey = "allowedOrigins";
 inline constexpr const char* kLogFileName = "Tavrik_Server_Crypt_Z.log";
 inline constexpr const char* kPreviousLogFileName = "Tavrik_Server_Crypt_Z.log1";
 inline constexpr uint16_t kServerPort = 7887;
@@ -33,14 +39,20 @@ struct Program {
   bool windows_version6 = true;
 
   std::string temp_folder;  // with its final separator; empty when unusable
-  QString settings_path;
+  QString settings_path;    // in the configuration folder; empty when unusable
 
   providers::AvestLibrary avest;
   providers::TokenWatcherState token_watcher;
 
-  // Session notifications: present only where the library exists.
-  platform::Library session_library;
-  bool session_registered = false;
+  // Session notifications: present only where logind answers.
+  platform::SessionNotifications session_notifications;
+
+  // Held for the whole run: one copy per user.
+  platform::InstanceLock instance_lock;
+
+  // The Zorvik2 token middleware as the password change sees it.
+  std::unique_ptr<providers::Zorvik2TokenAccess> zorvik2_token =
+      std::make_unique<providers::NoZorvik2Token>();
 };
 
 // Port 7887 with the certificate and key of the user's configuration folder.

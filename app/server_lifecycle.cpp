@@ -1,7 +1,15 @@
 #include "app/server_lifecycle.h"
 
-#include "app/bank_sites.h"
+#include <unistd.h>
+
+#include <utility>
+
+#include <QDBusConnection>
+
+#include "app/branding.h"
+#include "platform/port_owner.h"
 #include "platform/profile.h"
+#include "platform/settings_file.h"
 #include "platform/user_folders.h"
 #include "providers/provider.h"
 
@@ -31,10 +39,11 @@ void ServerLifecycle::ReadSettings() {
   program_.service.log.SetPaths(
       program_.temp_folder.empty() ? std::string() : program_.temp_folder + kLogFileName,
       program_.temp_folder.empty() ? std::string() : program_.temp_folder + kPreviousLogFileName);
+  // Kept in the configuration folder: the temporary folder is emptied at boot.
+  program_.settings_path = platform::PrepareSettingsFile(
+      platform::UserSettingsFolder(), program_.temp_folder, Latin(kSettingsFileName));
   // Without a usable folder the defaults apply.
-  if (program_.temp_folder.empty()) return AllowOrigins(QString());
-  program_.settings_path = QString::fromStdString(program_.temp_folder) + Latin(kSettingsFileName);
-  platform::TouchProfileFile(program_.settings_path);
+  if (program_.settings_path.isEmpty()) return AllowOrigins(QString());
   const QString section = Latin(kSettingsSection);
   const QString auto_start =
       platform::ReadProfileString(program_.settings_path, section, QStringLiteral("autoStart"),
@@ -49,8 +58,8 @@ void ServerLifecycle::ReadSettings() {
 }
 
 void ServerLifecycle::AllowOrigins(const QString& listed) {
-  std::vector<std::string> origins = {service::OriginOf(kBankSite),
-                                      service::OriginOf(kInternetBankingSite)};
+  std::vector<std::string> origins = {service::OriginOf(kBankSiteAddress),
+                                      service::OriginOf(kInternetBankingAddress)};
   for (const QString& origin : listed.split(u' ', Qt::SkipEmptyParts))
     origins.push_back(origin.toStdString());
   for (const std::string& skipped : program_.service.origins.SetAllowed(origins))
@@ -59,16 +68,21 @@ void ServerLifecycle::AllowOrigins(const QString& listed) {
 }
 
 void ServerLifecycle::InitMainWindow() {
+  // A second copy is told by a per-user lock: the port may be another user's.
+  std::string lock_folder = platform::UserRuntimeFolder();
+  if (lock_folder.empty()) lock_folder = platform::UserSettingsFolder();
+  program_.instance_lock = platform::LockInstance(lock_folder);
+  if (program_.instance_lock.other_copy) {
+    view_.ShowInformation(QStringLiteral("Уже запущена копия Tavrik_Server_Crypt"));
+    ExitProgram();
+    return;
+  }
   view_.AddPlainListLine(QStringLiteral(
       "В настройках Вы можете изменить носитель по умолчанию при старте приложения"));
   view_.UpdateTrayIcon(false, QString());
   ReadSettings();
-  // Session notifications need the Windows session library; without it none arrive.
-  program_.session_registered = false;
-  if (program_.session_library.Load("WtsApi32.dll") &&
-      program_.session_library.Resolve("WTSRegisterSessionNotification") != nullptr &&
-      program_.session_library.Resolve("WTSUnRegisterSessionNotification") != nullptr)
-    program_.session_registered = true;
+  // Without logind no session notifications arrive.
+  program_.session_notifications.Register(QDBusConnection::systemBus());
   program_.windows_version6 = true;
   view_.ShowServerButtons(false);
   view_.CenterWindow();
@@ -93,8 +107,15 @@ void ServerLifecycle::StartProvider(const QString& name) {
 }
 
 void ServerLifecycle::StartServer() {
+  // After a start from the settings file with a provider the list does not
+  // offer, nothing is selected: the default provider starts.
+  const QString selected = view_.SelectedProviderText();
+  StartServerWith(selected.isEmpty() ? program_.default_provider : selected);
+}
+
+void ServerLifecycle::StartServerWith(const QString& provider) {
   if (program_.server_running || exiting_) return;
-  StartProvider(view_.SelectedProviderText());
+  StartProvider(provider);
 }
 
 void ServerLifecycle::CompleteStart() {
@@ -107,13 +128,22 @@ void ServerLifecycle::CompleteStart() {
 
 bool ServerLifecycle::StartListener() {
   const uint32_t code = program_.listener.Start(program_.listener_options);
-  if (code == platform::kHttpAlreadyExists) {
+  const auto port_owner = code == platform::kHttpAlreadyExists
+                              ? platform::ListeningPortOwner(program_.listener_options.port)
+                              : std::nullopt;
+  if (code == platform::kHttpAlreadyExists && (!port_owner || *port_owner == getuid())) {
     view_.ShowInformation(QStringLiteral("Уже запущена копия Tavrik_Server_Crypt"));
     ExitProgram();
     return false;
   }
   QString message;
-  if (code != 0) {
+  if (port_owner) {
+    message = QStringLiteral("Ошибка запуска сервера %1: порт %2 занят программой пользователя %3")
+                  .arg(code)
+                  .arg(program_.listener_options.port)
+                  .arg(QString::fromStdString(platform::UserName(*port_owner)));
+    view_.ShowInformation(message);
+  } else if (code != 0) {
     message = QStringLiteral("Ошибка запуска сервера %1").arg(code);
     // Name the file when a file is the cause (missing, unreadable, or a key
     // that other users can read).
@@ -151,10 +181,9 @@ void ServerLifecycle::StopServer() {
 void ServerLifecycle::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
-  if (program_.session_registered) {
-    program_.session_library.Unload();
-    program_.session_registered = false;
-  }
+  program_.session_notifications.Unregister();
+  // No request may reach a provider that is being cleaned up.
+  program_.listener.Stop();
   if (program_.server_running) ProviderCleanup();
   view_.RemoveTrayIcon();
   view_.Quit();
@@ -164,6 +193,23 @@ void ServerLifecycle::OnProviderChanged(const QString& selected) {
   if (selected == program_.service.active_provider.get()) return;
   StopServer();
   StartServer();
+}
+
+// Session changes: a lock or a switch to another user stops the server; the
+// unlock or the switch back starts it again with the provider that ran.
+void ServerLifecycle::OnSessionChange(int event) {
+  if (event == platform::kSessionLock || event == platform::kSessionConsoleDisconnect) {
+    if (program_.server_running) provider_before_lock_ = program_.service.active_provider.get();
+    StopServer();
+  } else if (event == platform::kSessionUnlock || event == platform::kSessionConsoleConnect) {
+    if (program_.server_running) return;
+    const QString provider = std::exchange(provider_before_lock_, QString());
+    if (provider.isEmpty()) {
+      StartServer();
+    } else {
+      StartServerWith(provider);
+    }
+  }
 }
 
 }  // namespace app

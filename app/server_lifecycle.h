@@ -17,10 +17,13 @@ class ServerLifecycle final : public providers::ReadinessHost {
   // paths, settings, provider list, and the default provider's start.
   void InitMainWindow();
   void StartServer();
+  void StartServerWith(const QString& provider);
   void StopServer();
   void CompleteStart() override;
   void ExitProgram();
   void OnProviderChanged(const QString& selected);
+  // Session notification by its event code (platform/session_notifications.h).
+  void OnSessionChange(int event);
 
   // ReadinessHost
   void AddListLine(const QString& message) override { view_.AddListLine(message); }
@@ -39,6 +42,7 @@ class ServerLifecycle final : public providers::ReadinessHost {
   Program& program_;
   MainWindowView& view_;
   bool exiting_ = false;
+  QString provider_before_lock_;  // what ran when the session was locked
 };
 
 }  // namespace app

@@ -1,11 +1,17 @@
 #include "platform/process_snapshot.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+
+#include <QFile>
 
 namespace platform {
 namespace {
@@ -21,6 +27,43 @@ std::string ReadLink(const std::string& path) {
   return result;
 }
 
+std::vector<std::string> CommandLine(const std::string& proc) {
+  QFile input(QString::fromStdString(proc + "/cmdline"));
+  if (!input.open(QIODevice::ReadOnly)) return {};
+  const std::string text = input.readAll().toStdString();
+  std::vector<std::string> arguments;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\0', start), text.size());
+    arguments.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return arguments;
+}
+
+bool IsExecutableScript(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & 0111) == 0)
+    return false;
+  std::ifstream input(path, std::ios::binary);
+  std::array<char, 2> start{};
+  return input.read(start.data(), start.size()) && start[0] == '#' && start[1] == '!';
+}
+
+// An interpreter runs a script named by its first argument that is not an
+// option (sh script, python3 -u script, env's exec of a "#!" line).
+std::string ScriptOf(const std::string& proc) {
+  const std::vector<std::string> arguments = CommandLine(proc);
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i].empty() || arguments[i].front() == '-') continue;
+    std::string path = arguments[i];
+    if (path.front() != '/') path = ReadLink(proc + "/cwd") + "/" + path;
+    std::array<char, PATH_MAX> resolved{};
+    if (!IsExecutableScript(path) || realpath(path.c_str(), resolved.data()) == nullptr) return {};
+    return resolved.data();
+  }
+  return {};
+}
+
 }  // namespace
 
 std::vector<ProcessEntry> SnapshotProcesses() {
@@ -33,10 +76,18 @@ std::vector<ProcessEntry> SnapshotProcesses() {
           return std::isdigit(static_cast<unsigned char>(c));
         }))
       continue;
+    const std::string folder = "/proc/" + name;
     ProcessEntry process;
     process.pid = static_cast<pid_t>(std::stol(name));
-    process.module_path = ReadLink("/proc/" + name + "/exe");
+    process.module_path = ReadLink(folder + "/exe");
     if (process.module_path.empty()) continue;  // not ours to read, or a kernel thread
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) continue;  // ended meanwhile
+    process.uid = info.st_uid;
+    if (std::string script = ScriptOf(folder); !script.empty()) {
+      process.interpreter_path = std::move(process.module_path);
+      process.module_path = std::move(script);
+    }
     process.executable_name =
         process.module_path.substr(process.module_path.rfind('/') + 1) + ".exe";
     entries.push_back(std::move(process));

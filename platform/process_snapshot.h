@@ -11,8 +11,12 @@ namespace platform {
 
 struct ProcessEntry {
   pid_t pid = 0;
+  uid_t uid = 0;                // the process's owner
   std::string executable_name;  // as a Windows snapshot names it: "X.exe"
-  std::string module_path;      // full path of the program file; empty when unreadable
+  // Full path of the program file; empty when unreadable. For a script run by
+  // an interpreter ("#!" first line) the script, which is what the user started.
+  std::string module_path;
+  std::string interpreter_path;  // for a script: the interpreter's program file
 };
 
 std::vector<ProcessEntry> SnapshotProcesses();

@@ -1,12 +1,16 @@
 #include "platform/shell_open.h"
 
-#include <QProcess>
-#include <QStringList>
+#include <QDesktopServices>
+#include <QUrl>
 
 namespace platform {
 
-bool OpenWithShell(const QString& file_or_address) {
-  return QProcess::startDetached(QStringLiteral("xdg-open"), QStringList{file_or_address});
+bool OpenWithShell(const QString& file) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+bool OpenAddress(const QString& address) {
+  return QDesktopServices::openUrl(QUrl(address));
 }
 
 }  // namespace platform

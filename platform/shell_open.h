@@ -5,6 +5,7 @@
 
 namespace platform {
 
-bool OpenWithShell(const QString& file_or_address);
+bool OpenWithShell(const QString& file);
+bool OpenAddress(const QString& address);
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "providers/readiness.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/process_snapshot.h"
 #include "providers/provider.h"
@@ -27,6 +28,8 @@ bool IsFile(const std::string& path) {
 
 void InitAvest(service::ServiceState& state, AvestLibrary& avest, ReadinessHost& host) {
   state.active_provider.set(AvestName());
+  // A library left initialised by a start that failed later is finished first.
+  if (avest.module.loaded()) ShutdownAvestLibrary(avest, state.log);
   if (!avest.module.Load(kAvestLibraryName)) {
     state.log.LogEvent(kLogAvestLoadFailed, std::nullopt,
                        service::LogValue::Text(QString::fromLatin1(kAvestLibraryName)));
@@ -47,9 +50,11 @@ void InitAvest(service::ServiceState& state, AvestLibrary& avest, ReadinessHost&
 void CheckZorvikReady(service::ServiceState& state, TokenWatcherState& watcher,
                       ReadinessHost& host) {
   state.active_provider.set(ZorvikName());
-  // The walk does not stop at a match: the last TokenWatcher listed wins.
+  // The walk does not stop at a match: the last TokenWatcher listed wins. Only
+  // the user's own counts: another user's watcher serves another session.
   for (const platform::ProcessEntry& process : platform::SnapshotProcesses()) {
-    if (process.executable_name == kTokenWatcherExecutable && process.pid != 0)
+    if (process.executable_name == kTokenWatcherExecutable && process.pid != 0 &&
+        process.uid == getuid())
       watcher.path = QString::fromStdString(process.module_path);
   }
   if (watcher.path.isEmpty()) {

@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
 # Writes the program's first settings file, naming the Zorvik2 provider (it
-# needs no vendor library), unless one exists. The folder is used only when
-# it is what the program itself accepts: a real folder (not a link) owned by
-# this user, closed to others. A shared temporary folder lets anyone plant a
-# folder under our name first.
-#   first-settings.sh   (the folder from TMPDIR, as the program finds it)
+# needs no vendor library), unless one exists. It goes into the settings
+# folder $XDG_CONFIG_HOME/Tavrik_Server_Crypt/ (default ~/.config/...), which
+# is used only when it is what the program itself accepts: a real folder (not
+# a link) owned by this user, closed to others. Nothing is written while an
+# older version's settings file is still in the temporary folder: the program
+# moves that one over at its next start.
+#   first-settings.sh   (the folders from XDG_CONFIG_HOME and TMPDIR, as the program finds them)
 set -euo pipefail
-work="${TMPDIR:-/tmp}/Tavrik_Server_Crypt-$(id -u)"
-settings="$work/Ferrox_Tavrik_Server_Crypt.ini"
+config="${XDG_CONFIG_HOME:-$HOME/.config}"
+folder="$config/Tavrik_Server_Crypt"
+settings="$folder/Ferrox_Tavrik_Server_Crypt.ini"
+old_settings="${TMPDIR:-/tmp}/Tavrik_Server_Crypt-$(id -u)/Ferrox_Tavrik_Server_Crypt.ini"
 
-mkdir -m 700 "$work" 2>/dev/null || true
-if [ -L "$work" ] || [ ! -d "$work" ] || [ "$(stat -c %u "$work")" != "$(id -u)" ]; then
-  echo "Not writing settings: $work is not a folder of this user" >&2
+[ -d "$config" ] || mkdir -p -m 700 "$config"
+mkdir -m 700 "$folder" 2>/dev/null || true
+if [ -L "$folder" ] || [ ! -d "$folder" ] || [ "$(stat -c %u "$folder")" != "$(id -u)" ]; then
+  echo "Not writing settings: $folder is not a folder of this user" >&2
   exit 1
 fi
-chmod 700 "$work"
-if [ -e "$settings" ] || [ -L "$settings" ]; then
+chmod 700 "$folder"
+if [ -e "$settings" ] || [ -L "$settings" ] || [ -e "$old_settings" ]; then
   exit 0
 fi
-(umask 077 && printf '[Tavrik_Server_Crypt Settings]\nautoStart=0\ndefaultProvider=Зорвик2\n' \
+(umask 077 && printf '[Tavrik_Server_Crypt Settings]\nautoStart=false\ndefaultProvider=Зорвик2\n' \
   >"$settings.new" && mv -f "$settings.new" "$settings")
 echo "Made the settings file $settings (default provider: Зорвик2)"

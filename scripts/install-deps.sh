@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libboost-dev nlohmann-json3-dev
   clang-format valgrind
   curl wrk nginx fonts-dejavu-core xauth xvfb
+  dbus-daemon desktop-file-utils
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

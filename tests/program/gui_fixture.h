@@ -28,6 +28,8 @@ class QtEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "program_gui_test";
     static char* argv[] = {name, nullptr};
+    // No logind of the machine's: tests that want one start their own bus.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tavrik-test-bus", 1);
     application_ = std::make_unique<QApplication>(argc, argv);
   }
   void TearDown() override { application_.reset(); }
@@ -41,16 +43,22 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("TMPDIR", dir_.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+    std::filesystem::create_directories(dir_ / "run");
+    std::filesystem::permissions(dir_ / "run", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
     ASSERT_TRUE(testing_support::MakeCertificate(dir_.path().string()));
     folder_ = platform::UserTempFolder();
+    settings_folder_ = platform::UserSettingsFolder();
   }
   void TearDown() override {
     window_.reset();
     program_.reset();
-    unsetenv("TMPDIR");
+    for (const char* name : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) unsetenv(name);
   }
   void Launch(const std::string& settings) {
-    testing_support::WriteFile(folder_ + "Ferrox_Tavrik_Server_Crypt.ini", settings);
+    testing_support::WriteFile(settings_folder_ + "Ferrox_Tavrik_Server_Crypt.ini", settings);
     program_ = std::make_unique<app::Program>();
     program_->listener_options.port = 0;  // never the real port
     program_->listener_options.certificate_file = dir_ / "server.crt";
@@ -84,7 +92,8 @@ class MainWindowTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::string folder_;
+  std::string folder_;           // the temporary folder: logs
+  std::string settings_folder_;  // the configuration folder: settings
   std::unique_ptr<app::Program> program_;
   std::unique_ptr<app::CTavrik_Crypt_ServerDlg> window_;
 };

@@ -20,11 +20,12 @@ TEST_F(MainWindowTest, Zorvik2FromSettingsRunsWithNothingSelected) {
   EXPECT_EQ(window_->tray().tip().toStdString(), "Tavrik_Server_Crypt запущен: Зорвик2");
   EXPECT_TRUE(window_->tray().running_icon());
   EXPECT_EQ(Answer("?action=checkLs"), R"({"status":"OK"})");
-  // With no entry selected there is nothing to start after a stop.
+  // With no entry selected the start after a stop falls back to the default provider.
   QTest::mouseClick(Control<QPushButton>(app::kControlStopButton), Qt::LeftButton);
   EXPECT_FALSE(Running());
   window_->OnCommand(app::kCommandStart);
-  EXPECT_FALSE(program_->server_running);
+  EXPECT_TRUE(Running());
+  EXPECT_EQ(program_->service.active_provider.get().toStdString(), "Зорвик2");
 }
 
 TEST_F(MainWindowTest, UnknownProviderStartsNothing) {

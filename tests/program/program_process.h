@@ -19,7 +19,7 @@ namespace testing_support {
 class ProgramProcess {
  public:
   ProgramProcess(const std::string& program, const std::map<std::string, std::string>& overrides,
-                 const std::string& stderr_file) {
+                 const std::string& stderr_file, std::vector<std::string> arguments = {}) {
     std::map<std::string, std::string> merged;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
@@ -36,9 +36,12 @@ class ProgramProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    std::string arg0 = program;
-    char* argv[] = {arg0.data(), nullptr};
-    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, env.data()) != 0) pid_ = 0;
+    arguments.insert(arguments.begin(), program);
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), env.data()) != 0)
+      pid_ = 0;
     posix_spawn_file_actions_destroy(&actions);
   }
   ~ProgramProcess() {

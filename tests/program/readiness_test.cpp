@@ -117,4 +117,42 @@ TEST_F(ReadinessTest, ZorvikNeedsARunningTokenWatcherAndWarnsWithoutTheSignProgr
   EXPECT_EQ(host_.lines.size(), 1u);
 }
 
+TEST_F(ReadinessTest, AvestStartedAgainFinishesTheLoadedLibraryFirst) {
+  providers::AvestLibrary avest;
+  setenv("FAKE_AVCM_INIT_RESULT", "E82A0001", 1);
+  providers::InitAvest(state_, avest, host_);  // fails, the library stays loaded
+  unsetenv("FAKE_AVCM_INIT_RESULT");
+  providers::InitAvest(state_, avest, host_);
+  EXPECT_EQ(host_.starts, 1);
+  // Init(2) of the loaded library came before the new Init(1).
+  const auto lines = LogLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+            (std::vector<std::string>{"AvCmInitEx retCode | E82A0001", "AvCmInitEx retCode | 0",
+                                      "AvCmInitEx retCode | 0"}));
+}
+
+TEST_F(ReadinessTest, ATokenWatcherScriptCounts) {
+  std::filesystem::create_directories(dir_.path() / "scripted");
+  const std::string script = dir_ / "scripted/TokenWatcher";
+  testing_support::WriteFile(script, "#!/bin/sh\nsleep 30\n");
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);  // a group to end as a whole
+  std::string arg0 = script;
+  char* argv[] = {arg0.data(), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, script.c_str(), nullptr, &attributes, argv, environ), 0);
+  posix_spawnattr_destroy(&attributes);
+  providers::TokenWatcherState watcher;
+  for (int i = 0; i < 200 && watcher.path.isEmpty(); ++i) {
+    usleep(10000);
+    providers::CheckZorvikReady(state_, watcher, host_);
+  }
+  kill(-pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  EXPECT_EQ(watcher.path.toStdString(), (dir_.path() / "scripted").string() + "/");
+}
+
 }  // namespace

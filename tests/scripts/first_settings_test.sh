@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The first settings file goes only into a folder the program itself would
-# accept: this user's, not a link, closed to others.
+# The first settings file goes only into a settings folder the program itself
+# would accept: this user's, not a link, closed to others; and not while an
+# older version's file waits in the temporary folder to be taken over.
 set -euo pipefail
 script="$1"
 base=$(mktemp -d)
@@ -13,39 +14,52 @@ check() {  # check WHAT CONDITION...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 mode() { stat -c %a "$1"; }
+use() {  # use NAME: a configuration and a temporary folder of their own
+  export XDG_CONFIG_HOME="$base/$1/config" TMPDIR="$base/$1/tmp"
+  mkdir -p "$TMPDIR"
+  folder="$XDG_CONFIG_HOME/Tavrik_Server_Crypt"
+  settings="$folder/Ferrox_Tavrik_Server_Crypt.ini"
+}
 
-# A fresh temporary folder: made owner-only, the file owner-only.
-TMPDIR="$base/fresh" && mkdir -p "$TMPDIR" && export TMPDIR
+# Fresh: folders made owner-only, the file owner-only.
+use fresh
 "$script" >/dev/null
-work="$TMPDIR/Tavrik_Server_Crypt-$uid"
-check "fresh: settings written" grep -q 'defaultProvider=Зорвик2' "$work/Ferrox_Tavrik_Server_Crypt.ini"
-check "fresh: folder owner-only" [ "$(mode "$work")" = 700 ]
-check "fresh: file owner-only" [ "$(mode "$work/Ferrox_Tavrik_Server_Crypt.ini")" = 600 ]
+check "fresh: settings written" grep -q 'defaultProvider=Зорвик2' "$settings"
+check "fresh: configuration folder owner-only" [ "$(mode "$XDG_CONFIG_HOME")" = 700 ]
+check "fresh: folder owner-only" [ "$(mode "$folder")" = 700 ]
+check "fresh: file owner-only" [ "$(mode "$settings")" = 600 ]
 
 # An existing file is kept as it is.
-echo "mine" >"$work/Ferrox_Tavrik_Server_Crypt.ini"
+echo "mine" >"$settings"
 "$script" >/dev/null
-check "existing: file kept" [ "$(cat "$work/Ferrox_Tavrik_Server_Crypt.ini")" = mine ]
+check "existing: file kept" [ "$(cat "$settings")" = mine ]
+
+# An older version's file in the temporary folder: left for the program to take over.
+use old
+mkdir -p -m 700 "$TMPDIR/Tavrik_Server_Crypt-$uid"
+echo "older" >"$TMPDIR/Tavrik_Server_Crypt-$uid/Ferrox_Tavrik_Server_Crypt.ini"
+"$script" >/dev/null
+check "old: nothing written" [ ! -e "$settings" ]
 
 # Our own folder left open to others is closed first.
-export TMPDIR="$base/open" && mkdir -p "$TMPDIR/Tavrik_Server_Crypt-$uid"
-chmod 777 "$TMPDIR/Tavrik_Server_Crypt-$uid"
+use open
+mkdir -p "$folder" && chmod 777 "$folder"
 "$script" >/dev/null
-check "open: folder closed to others" [ "$(mode "$TMPDIR/Tavrik_Server_Crypt-$uid")" = 700 ]
+check "open: folder closed to others" [ "$(mode "$folder")" = 700 ]
 
 # A link planted under our name: nothing written through it.
-export TMPDIR="$base/link" && mkdir -p "$TMPDIR/elsewhere"
-ln -s "$TMPDIR/elsewhere" "$TMPDIR/Tavrik_Server_Crypt-$uid"
+use link
+mkdir -p "$base/link/elsewhere" "$XDG_CONFIG_HOME"
+ln -s "$base/link/elsewhere" "$folder"
 check "link: refused" bash -c '! "$0" 2>/dev/null' "$script"
-check "link: nothing written" [ -z "$(ls -A "$TMPDIR/elsewhere")" ]
+check "link: nothing written" [ -z "$(ls -A "$base/link/elsewhere")" ]
 
 # A folder another user made under our name (needs root to set up).
 if [ "$uid" -eq 0 ] && id nobody >/dev/null 2>&1; then
-  export TMPDIR="$base/foreign" && mkdir -p "$TMPDIR/Tavrik_Server_Crypt-$uid"
-  chmod 777 "$TMPDIR/Tavrik_Server_Crypt-$uid"
-  chown nobody "$TMPDIR/Tavrik_Server_Crypt-$uid"
+  use foreign
+  mkdir -p "$folder" && chmod 777 "$folder" && chown nobody "$folder"
   check "foreign: refused" bash -c '! "$0" 2>/dev/null' "$script"
-  check "foreign: nothing written" [ -z "$(ls -A "$TMPDIR/Tavrik_Server_Crypt-$uid")" ]
+  check "foreign: nothing written" [ -z "$(ls -A "$folder")" ]
 else
   echo "skipped: a folder of another user needs root to set up"
 fi
