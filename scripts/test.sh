@@ -12,6 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   dir="$root/build-asan"
   opts=(-DTESSEL_SANITIZE=ON -DTESSEL_BUILD_BENCH=OFF)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+  export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 fi
 "$root/scripts/build.sh" "$dir" "${opts[@]}"
 export QT_QPA_PLATFORM=offscreen
