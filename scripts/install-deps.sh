@@ -10,6 +10,7 @@ packages=(
   clang-format valgrind
   curl wrk nginx fonts-dejavu-core xauth xvfb
   dbus-daemon desktop-file-utils
+  python3 python3-selenium chromium chromium-driver libnss3-tools iproute2 util-linux passwd
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
