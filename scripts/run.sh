@@ -44,6 +44,10 @@ fi
 # the Avest provider, which needs the vendor library libAvCryptMail.so).
 "$root/scripts/first-settings.sh" || true
 
+# The demo bank page on http://127.0.0.1:8787/, allowed to call the server.
+"$root/scripts/demo.sh" allow || true
+"$root/scripts/demo.sh" serve || true
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 fi

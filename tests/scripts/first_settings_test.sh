@@ -63,4 +63,16 @@ if [ "$uid" -eq 0 ] && id nobody >/dev/null 2>&1; then
 else
   echo "skipped: a folder of another user needs root to set up"
 fi
+# The demo page's origin joins the first settings, once, and never replaces
+# origins the user listed.
+demo="$(dirname "$script")/demo.sh"
+use demo
+"$script" >/dev/null
+"$demo" allow >/dev/null && "$demo" allow >/dev/null
+check "demo: origin allowed once" [ "$(grep -c '^allowedOrigins=http://127.0.0.1:8787$' "$settings")" = 1 ]
+check "demo: in the program's section" \
+  [ "$(sed -n 2p "$settings")" = "allowedOrigins=http://127.0.0.1:8787" ]
+printf '[Tavrik_Server_Crypt Settings]\nallowedOrigins=https://mine.example\n' >"$settings"
+"$demo" allow 2>/dev/null
+check "demo: the user's origins kept" grep -qx 'allowedOrigins=https://mine.example' "$settings"
 exit "$failures"
