@@ -3,11 +3,9 @@
 #include <pwd.h>
 
 #include <charconv>
-#include <iterator>
-#include <sstream>
 #include <vector>
 
-#include <QFile>
+#include "platform/tcp_table.h"
 
 namespace platform {
 namespace {
@@ -24,29 +22,19 @@ std::optional<unsigned long> Number(std::string_view text, int base) {
 }  // namespace
 
 std::optional<uid_t> ListeningPortOwnerIn(const std::string& table, uint16_t port) {
-  std::istringstream lines(table);
-  std::string line;
-  std::getline(lines, line);  // the column names
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    const std::vector<std::string> columns{std::istream_iterator<std::string>(fields),
-                                           std::istream_iterator<std::string>()};
-    // sl local rem st tx:rx tr:when retrnsmt uid ...
-    if (columns.size() < 8 || columns[3] != kListening) continue;
-    const std::size_t colon = columns[1].rfind(':');
+  for (const TcpTableRow& row : ParseTcpTable(table)) {
+    if (row.state != kListening) continue;
+    const std::size_t colon = row.local.rfind(':');
     if (colon == std::string::npos) continue;
-    const auto local_port = Number(std::string_view(columns[1]).substr(colon + 1), 16);
-    const auto uid = Number(columns[7], 10);
-    if (local_port && uid && *local_port == port) return static_cast<uid_t>(*uid);
+    const auto local_port = Number(std::string_view(row.local).substr(colon + 1), 16);
+    if (local_port && *local_port == port) return row.uid;
   }
   return std::nullopt;
 }
 
 std::optional<uid_t> ListeningPortOwner(uint16_t port) {
-  for (const char* name : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-    QFile input(QString::fromLatin1(name));
-    if (!input.open(QIODevice::ReadOnly)) continue;
-    if (auto owner = ListeningPortOwnerIn(input.readAll().toStdString(), port)) return owner;
+  for (bool ipv6 : {false, true}) {
+    if (auto owner = ListeningPortOwnerIn(ReadTcpTable(ipv6), port)) return owner;
   }
   return std::nullopt;
 }

@@ -10,9 +10,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "platform/tcp_table.h"
 
 namespace platform {
 namespace {
@@ -71,7 +71,7 @@ std::optional<uid_t> AskSocketDiagnostics(const tcp::endpoint& local, const tcp:
 }
 
 // The same from /proc/net/tcp or tcp6, where addresses are hexadecimal words
-// in host order and the uid is the eighth column.
+// in host order.
 std::string ProcAddress(const tcp::endpoint& at) {
   std::string text;
   char word[9];
@@ -95,20 +95,10 @@ std::string ProcAddress(const tcp::endpoint& at) {
 }
 
 std::optional<uid_t> ReadProcTable(const tcp::endpoint& local, const tcp::endpoint& remote) {
-  std::ifstream table(remote.address().is_v4() ? "/proc/net/tcp" : "/proc/net/tcp6");
   const std::string want_local = ProcAddress(remote);
   const std::string want_remote = ProcAddress(local);
-  std::string line;
-  std::getline(table, line);  // the column titles
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::string slot, local_address, remote_address, state, queues, timer, retransmits;
-    unsigned long uid = 0;
-    if (!(fields >> slot >> local_address >> remote_address >> state >> queues >> timer >>
-          retransmits >> uid))
-      continue;
-    if (local_address == want_local && remote_address == want_remote)
-      return static_cast<uid_t>(uid);
+  for (const TcpTableRow& row : ParseTcpTable(ReadTcpTable(!remote.address().is_v4()))) {
+    if (row.local == want_local && row.remote == want_remote) return row.uid;
   }
   return std::nullopt;
 }
