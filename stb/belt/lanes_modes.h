@@ -188,6 +188,8 @@ void ctr_kernel(const std::uint32_t* k, std::uint8_t ctr[16], const std::uint8_t
     hi = hi << 8 | ctr[8 + i];
   }
   // The next count counter blocks into aux, without a branch on their value.
+  // The empty asm hides the counter from the loop optimiser, which would
+  // otherwise derive the block count from it and branch on the counter.
   auto fill = [&](std::size_t count) {
     for (std::size_t j = 0; j < count; ++j) {
       lo += 1;
@@ -195,6 +197,7 @@ void ctr_kernel(const std::uint32_t* k, std::uint8_t ctr[16], const std::uint8_t
       put_u64<E>(w.aux + 16 * j, lo);
       put_u64<E>(w.aux + 16 * j + 8, hi);
     }
+    __asm__("" : "+r"(lo), "+r"(hi));
   };
   for_blocks<E>(
       n,

@@ -12,6 +12,7 @@
 #include "stb/bign/curves.h"
 #include "stb/bign/ec.h"
 #include "stb/bign/point.h"
+#include "stb/ct.h"
 
 namespace stb::bign::detail {
 namespace {
@@ -133,7 +134,8 @@ class Native {
 
   // Affine x (and y) of r; false for O.
   bool store(const P& r, std::uint8_t* out, bool with_y) const {
-    if (F::is_zero(r.z)) return false;
+    // Only a scalar 0 mod q gives O, and callers have ruled that out.
+    if (ct::declassified(F::is_zero(r.z))) return false;
     E inv, t;
     F::pow(inv, r.z, inv_exp_);
     F::mul(t, r.x, inv);
