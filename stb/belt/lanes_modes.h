@@ -150,6 +150,15 @@ struct Scratch {
 
 template <class E, bool Encrypt>
 void ecb_run(const Keyed<E>& kd, const std::uint8_t* in, std::uint8_t* out, std::size_t n) {
+  if (n <= E::kSingleTail) {
+    // Single blocks (wblock steps, tails): no scratch to set up and wipe.
+    for (; n != 0; --n, in += 16, out += 16) {
+      Slices<E> s = broadcast<E>(in);
+      crypt_one<E, Encrypt>(kd, s);
+      store_lane0<E>(out, s);
+    }
+    return;
+  }
   Scratch<E> w;
   for_blocks<E>(
       n,
