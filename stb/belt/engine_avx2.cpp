@@ -39,6 +39,7 @@ struct Avx2 {
   using V = __m256i;
   static constexpr std::size_t kLanes = 8;
   static constexpr std::size_t kGroups = 2;
+  static constexpr std::size_t kFewLanes = 0;
   static constexpr std::size_t kPackLanes = 2;
   static constexpr std::size_t kSingleTail = 2;
 

@@ -65,6 +65,7 @@ struct Portable {
   using V = W64;
   static constexpr std::size_t kLanes = 2;
   static constexpr std::size_t kGroups = 2;
+  static constexpr std::size_t kFewLanes = 0;
   static constexpr std::size_t kPackLanes = 1;
   static constexpr std::size_t kSingleTail = 1;
 

@@ -16,6 +16,7 @@ struct Ssse3 {
   using V = __m128i;
   static constexpr std::size_t kLanes = 4;
   static constexpr std::size_t kGroups = 2;
+  static constexpr std::size_t kFewLanes = 0;
   static constexpr std::size_t kPackLanes = 2;
   static constexpr std::size_t kSingleTail = 1;
 

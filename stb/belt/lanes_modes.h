@@ -76,12 +76,11 @@ struct Keyed {
 
 template <class E, bool Encrypt>
 [[gnu::always_inline]] inline void crypt_one(const Keyed<E>& kd, Slices<E>& s) {
-  constexpr bool pack = E::kPackLanes >= 1;
   Slices<E> one[1] = {s};
   if constexpr (Encrypt) {
-    encrypt_slices<E, pack>(kd.t, kd.key, one);
+    encrypt_slices<E, 1>(kd.t, kd.key, one);
   } else {
-    decrypt_slices<E, pack>(kd.t, kd.key, one);
+    decrypt_slices<E, 1>(kd.t, kd.key, one);
   }
   s = one[0];
 }
@@ -326,7 +325,7 @@ void absorb_kernel(std::uint32_t h[8], std::uint32_t s[4], const std::uint8_t* d
     for (int i = 0; i < 8; ++i) key[i] = E::set1(word_at<E>(data + 4 * i));
     for (int j = 0; j < 4; ++j) u[j] = E::xr(hv[j], E::swap_pairs(hv[j]));
     Slices<E> first[1] = {{u[0], u[1], u[2], u[3]}};
-    encrypt_slices<E, (E::kPackLanes >= 1)>(t, key, first);
+    encrypt_slices<E, 1>(t, key, first);
     V sw[4] = {E::xr(first[0].a, u[0]), E::xr(first[0].b, u[1]), E::xr(first[0].c, u[2]),
                E::xr(first[0].d, u[3])};
     if constexpr (E::kPackLanes == 1) {
@@ -342,7 +341,7 @@ void absorb_kernel(std::uint32_t h[8], std::uint32_t s[4], const std::uint8_t* d
       sv[j] = E::xr(sv[j], sw[j]);
     }
     Slices<E> two[1] = {{x[0], x[1], x[2], x[3]}};
-    encrypt_slices<E, (E::kPackLanes >= 2)>(t, key, two);
+    encrypt_slices<E, 2>(t, key, two);
     hv[0] = E::xr(two[0].a, x[0]);
     hv[1] = E::xr(two[0].b, x[1]);
     hv[2] = E::xr(two[0].c, x[2]);
