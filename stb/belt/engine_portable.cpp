@@ -107,6 +107,7 @@ struct Portable {
     std::uint8_t t[32];
     store(t, s);
     xor_blocks<Portable>(out, t, x, 32);
+    OPENSSL_cleanse(t, sizeof t);
   }
 };
 

@@ -64,7 +64,8 @@ template <class E>
   for (std::size_t i = 0; i < octets; ++i) out[i] = static_cast<std::uint8_t>(a[i] ^ b[i]);
 }
 
-// The substitution's registers and the key words in every lane.
+// The substitution's registers and the key words in every lane, wiped when
+// done.
 template <class E>
 struct Keyed {
   typename E::Tables t;
@@ -72,6 +73,9 @@ struct Keyed {
   explicit Keyed(const std::uint32_t* k) : t(E::tables()) {
     for (int j = 0; j < 8; ++j) key[j] = E::set1(k[j]);
   }
+  ~Keyed() { OPENSSL_cleanse(key, sizeof key); }
+  Keyed(const Keyed&) = delete;
+  Keyed& operator=(const Keyed&) = delete;
 };
 
 template <class E, bool Encrypt>
@@ -319,9 +323,9 @@ void absorb_kernel(std::uint32_t h[8], std::uint32_t s[4], const std::uint8_t* d
     hv[j] = E::pair(h[j], h[4 + j]);
     sv[j] = E::set1(s[j]);
   }
+  V key[8], u[4];
   for (; n != 0; --n, data += 32) {
     // S = F_{X1||X2}(X3 ^ X4) ^ X3 ^ X4, the same in every lane.
-    V key[8], u[4];
     for (int i = 0; i < 8; ++i) key[i] = E::set1(word_at<E>(data + 4 * i));
     for (int j = 0; j < 4; ++j) u[j] = E::xr(hv[j], E::swap_pairs(hv[j]));
     Slices<E> first[1] = {{u[0], u[1], u[2], u[3]}};
@@ -352,6 +356,11 @@ void absorb_kernel(std::uint32_t h[8], std::uint32_t s[4], const std::uint8_t* d
     h[4 + j] = E::lane(hv[j], 1);
     s[j] = E::lane(sv[j], 0);
   }
+  // The state is secret under HMAC and the generators.
+  OPENSSL_cleanse(key, sizeof key);
+  OPENSSL_cleanse(u, sizeof u);
+  OPENSSL_cleanse(hv, sizeof hv);
+  OPENSSL_cleanse(sv, sizeof sv);
 }
 
 template <class E>
