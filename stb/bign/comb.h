@@ -110,10 +110,6 @@ class FixedBase {
     OPENSSL_cleanse(&minus_y, sizeof minus_y);
   }
 
-  const A& point(std::size_t digit_position, unsigned j) const {
-    return table_[kRow * digit_position + (j - 1)];
-  }
-
  private:
   // t = row[digit - 1], every entry read; zero for digit 0. Two limbs at a
   // time in 128-bit vectors, which every x86-64 processor has.
