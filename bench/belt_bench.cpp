@@ -1,15 +1,22 @@
-// belt-block modes and belt-mac throughput on 1 MiB buffers (256-bit key),
-// beside OpenSSL's AES-256-CTR measured the same way. The *_portable runs
-// switch off the AVX-512 path of the parallel modes.
+// belt-block modes, belt-mac and belt-hash throughput on 1 MiB buffers (256-bit key),
+// beside OpenSSL's AES-256-CTR measured the same way. The plain names run the
+// path chosen for this processor; the _avx2, _ssse3 and _portable runs force
+// that path (skipped where the processor lacks it).
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "stb/belt/hash.h"
 #include "stb/belt/mac.h"
 #include "stb/belt/modes.h"
-#include "stb/belt/wide.h"
+#include "stb/belt/path.h"
+#ifdef TESSEL_TABLE_BELT
+#include "table_belt.h"
+#endif
 
 namespace {
 
@@ -78,25 +85,42 @@ void BM_BeltMac(benchmark::State& s) {
   });
 }
 
-// The same with the 16-block vector path off: the table-driven code alone.
-template <class Bench>
-void portable(benchmark::State& s, Bench bench) {
-  stb::belt::detail::set_wide_enabled(false);
-  bench(s);
-  stb::belt::detail::set_wide_enabled(true);
+void BM_BeltHash(benchmark::State& s) {
+  run(s, [](In, In, In in, Out out) {
+    stb::belt::Hash::compute(in, kBufferSize, out);
+    return true;
+  });
 }
-void BM_BeltEcbPortable(benchmark::State& s) {
-  portable(s, BM_BeltEcb);
+
+#ifdef TESSEL_TABLE_BELT
+// The table-driven belt-block of the constant-time checker (not constant
+// time), as a stand-in for table-driven implementations such as the
+// standards' reference one: blocks one after another (ECB) and chained
+// through each output (the shape of CBC encryption and belt-mac).
+template <bool Chained>
+void table_blocks(benchmark::State& s) {
+  const Bytes in = filled(kBufferSize, 3);
+  const std::uint32_t key[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::uint32_t chain[4] = {};
+  for (auto _ : s) {
+    for (std::size_t off = 0; off < kBufferSize; off += 16) {
+      std::uint32_t x[4];
+      std::memcpy(x, in.data() + off, 16);
+      if constexpr (Chained) {
+        for (int j = 0; j < 4; ++j) chain[j] ^= x[j];
+        ct::table_encrypt(key, chain);
+      } else {
+        ct::table_encrypt(key, x);
+        benchmark::DoNotOptimize(x);
+      }
+    }
+    benchmark::DoNotOptimize(chain);
+  }
+  count_bytes(s);
 }
-void BM_BeltCbcDecryptPortable(benchmark::State& s) {
-  portable(s, BM_BeltCbcDecrypt);
-}
-void BM_BeltCfbDecryptPortable(benchmark::State& s) {
-  portable(s, BM_BeltCfbDecrypt);
-}
-void BM_BeltCtrPortable(benchmark::State& s) {
-  portable(s, BM_BeltCtr);
-}
+BENCHMARK(table_blocks<false>)->Name("belt_ecb_table_driven/1MiB");
+BENCHMARK(table_blocks<true>)->Name("belt_mac_table_driven/1MiB");
+#endif
 
 void BM_Aes256CtrEvp(benchmark::State& s) {
   EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
@@ -108,18 +132,44 @@ void BM_Aes256CtrEvp(benchmark::State& s) {
   EVP_CIPHER_CTX_free(ctx);
 }
 
-BENCHMARK(BM_BeltEcb)->Name("belt_ecb/1MiB");
-BENCHMARK(BM_BeltEcbDecrypt)->Name("belt_ecb_decrypt/1MiB");
-BENCHMARK(BM_BeltCbc)->Name("belt_cbc/1MiB");
-BENCHMARK(BM_BeltCbcDecrypt)->Name("belt_cbc_decrypt/1MiB");
-BENCHMARK(BM_BeltCfb)->Name("belt_cfb/1MiB");
-BENCHMARK(BM_BeltCfbDecrypt)->Name("belt_cfb_decrypt/1MiB");
-BENCHMARK(BM_BeltCtr)->Name("belt_ctr/1MiB");
-BENCHMARK(BM_BeltMac)->Name("belt_mac/1MiB");
-BENCHMARK(BM_BeltEcbPortable)->Name("belt_ecb_portable/1MiB");
-BENCHMARK(BM_BeltCbcDecryptPortable)->Name("belt_cbc_decrypt_portable/1MiB");
-BENCHMARK(BM_BeltCfbDecryptPortable)->Name("belt_cfb_decrypt_portable/1MiB");
-BENCHMARK(BM_BeltCtrPortable)->Name("belt_ctr_portable/1MiB");
+// Every mode on every forced path: name/path.
+template <class Bench>
+void on_path(benchmark::State& s, Bench bench, stb::belt::Path p) {
+  const stb::belt::Path saved = stb::belt::current_path();
+  if (!stb::belt::set_path(p)) {
+    s.SkipWithError("path not offered by this processor");
+    for (auto _ : s) {
+    }
+    return;
+  }
+  bench(s);
+  stb::belt::set_path(saved);
+}
+
+void register_paths() {
+  using stb::belt::Path;
+  const struct {
+    const char* name;
+    void (*fn)(benchmark::State&);
+  } modes[] = {{"belt_ecb", BM_BeltEcb},           {"belt_ecb_decrypt", BM_BeltEcbDecrypt},
+               {"belt_cbc", BM_BeltCbc},           {"belt_cbc_decrypt", BM_BeltCbcDecrypt},
+               {"belt_cfb", BM_BeltCfb},           {"belt_cfb_decrypt", BM_BeltCfbDecrypt},
+               {"belt_ctr", BM_BeltCtr},           {"belt_mac", BM_BeltMac},
+               {"belt_hash", BM_BeltHash}};
+  for (const auto& m : modes) {
+    benchmark::RegisterBenchmark((std::string(m.name) + "/1MiB").c_str(), m.fn);
+    for (const Path p : {Path::avx512, Path::avx2, Path::ssse3, Path::portable}) {
+      const std::string name =
+          std::string(m.name) + "_" + stb::belt::path_name(p) + "/1MiB";
+      benchmark::RegisterBenchmark(name.c_str(), [fn = m.fn, p](benchmark::State& s) {
+        on_path(s, fn, p);
+      });
+    }
+  }
+}
+
+const bool kRegistered = (register_paths(), true);
+
 BENCHMARK(BM_Aes256CtrEvp)->Name("aes256_ctr_evp/1MiB");
 
 }  // namespace

@@ -101,7 +101,9 @@ BENCHMARK(BM_BignTokenDecode)->Name("bign_token_decode")->Arg(128)->Arg(192)->Ar
 
 // The same through OpenSSL: EVP_DigestSign / EVP_DigestVerify of 32 octets
 // (init included, as a caller pays it per message), for bign keys made by
-// name and for OpenSSL's own ECDSA P-256 with SHA-256 beside them.
+// name and for OpenSSL's own ECDSA beside them: P-256 with SHA-256, P-384
+// with SHA-384, P-521 with SHA-512 (the curves of the same strength as bign's
+// levels 128, 192 and 256).
 struct EvpKey {
   EVP_PKEY* key = nullptr;
   EvpKey(const EvpKey&) = delete;
@@ -122,8 +124,8 @@ EvpKey bign_evp_key(unsigned level) {
   return EvpKey(EVP_PKEY_CTX_new_from_name(nullptr, "bign-pubkey", nullptr), "params", letter);
 }
 
-EvpKey p256_key() {
-  return EvpKey(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr), "ec_paramgen_curve", "P-256");
+EvpKey ec_key(const char* curve) {
+  return EvpKey(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr), "ec_paramgen_curve", curve);
 }
 
 bool evp_sign(EVP_PKEY* key, const EVP_MD* md, const Bytes& msg, Bytes& sig) {
@@ -177,19 +179,38 @@ void BM_BignEvpVerify(benchmark::State& state) {
   evp_verify_loop(state, k.key, nullptr);
 }
 
-void BM_EcdsaP256Sign(benchmark::State& state) {
-  const EvpKey k = p256_key();
-  evp_sign_loop(state, k.key, EVP_sha256());
+// The argument is bign's level; the curve of the same strength signs.
+struct EcCurve {
+  const char* name;
+  const EVP_MD* (*md)();
+};
+
+EcCurve ec_curve(const benchmark::State& state) {
+  switch (level_of(state)) {
+    case 192:
+      return {"P-384", EVP_sha384};
+    case 256:
+      return {"P-521", EVP_sha512};
+    default:
+      return {"P-256", EVP_sha256};
+  }
 }
 
-void BM_EcdsaP256Verify(benchmark::State& state) {
-  const EvpKey k = p256_key();
-  evp_verify_loop(state, k.key, EVP_sha256());
+void BM_EcdsaSign(benchmark::State& state) {
+  const EcCurve c = ec_curve(state);
+  const EvpKey k = ec_key(c.name);
+  evp_sign_loop(state, k.key, c.md());
+}
+
+void BM_EcdsaVerify(benchmark::State& state) {
+  const EcCurve c = ec_curve(state);
+  const EvpKey k = ec_key(c.name);
+  evp_verify_loop(state, k.key, c.md());
 }
 
 BENCHMARK(BM_BignEvpSign)->Name("bign_evp_sign/32B")->Arg(128)->Arg(192)->Arg(256);
 BENCHMARK(BM_BignEvpVerify)->Name("bign_evp_verify/32B")->Arg(128)->Arg(192)->Arg(256);
-BENCHMARK(BM_EcdsaP256Sign)->Name("ecdsa_p256_evp_sign/32B");
-BENCHMARK(BM_EcdsaP256Verify)->Name("ecdsa_p256_evp_verify/32B");
+BENCHMARK(BM_EcdsaSign)->Name("ecdsa_evp_sign/32B")->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK(BM_EcdsaVerify)->Name("ecdsa_evp_verify/32B")->Arg(128)->Arg(192)->Arg(256);
 
 }  // namespace

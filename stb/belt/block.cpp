@@ -2,8 +2,8 @@
 
 #include <openssl/crypto.h>
 
-#include "stb/belt/block_core.h"
 #include "stb/belt/internal.h"
+#include "stb/belt/kernels.h"
 
 namespace stb::belt {
 
@@ -44,15 +44,11 @@ void Block::set_key32(const std::uint8_t key[kKeySize]) {
 }
 
 void Block::encrypt(const std::uint8_t in[kBlockSize], std::uint8_t out[kBlockSize]) const {
-  detail::Words s[1] = {detail::load_words(in)};
-  detail::encrypt_words(k_, s);
-  detail::store_words(out, s[0]);
+  detail::kernels().ecb(k_, true, in, out, 1);
 }
 
 void Block::decrypt(const std::uint8_t in[kBlockSize], std::uint8_t out[kBlockSize]) const {
-  detail::Words s[1] = {detail::load_words(in)};
-  detail::decrypt_words(k_, s);
-  detail::store_words(out, s[0]);
+  detail::kernels().ecb(k_, false, in, out, 1);
 }
 
 }  // namespace stb::belt

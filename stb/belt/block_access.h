@@ -1,5 +1,5 @@
-// Lets the mode and MAC code reach the key words of a Block, so they can run
-// the multi-block rounds of block_core.h directly.
+// Lets the mode and MAC code reach the key words of a Block, so they can hand
+// them to the multi-block kernels of kernels.h directly.
 #pragma once
 
 #include <cstdint>

@@ -3,61 +3,23 @@
 #include <cstring>
 
 #include "stb/belt/block_access.h"
-#include "stb/belt/block_core.h"
 #include "stb/belt/cts_stream.h"
+#include "stb/belt/internal.h"
+#include "stb/belt/kernels.h"
 #include "stb/belt/modes.h"
-#include "stb/belt/wide.h"
 
 namespace stb::belt {
 namespace {
 
-using detail::kLanes;
-using detail::Words;
-
 // Encryption chains block to block; decryption has all its inputs at hand, so
-// it runs several blocks at once. Inputs are read before outputs are written
-// (in == out).
+// the kernels run several blocks at once (in == out allowed).
 struct CbcBlocks {
   const std::uint32_t* k;
   bool encrypt;
   std::uint8_t* chain;
 
   void operator()(const std::uint8_t* in, std::uint8_t* out, std::size_t n) const {
-    if (n == 0) return;
-    if (!encrypt) {
-      const std::size_t wide = detail::cbc_decrypt_wide(k, chain, in, out, n);
-      in += wide * kBlockSize;
-      out += wide * kBlockSize;
-      n -= wide;
-    }
-    Words c[1] = {detail::load_words(chain)};
-    if (encrypt) {
-      for (; n != 0; --n, in += kBlockSize, out += kBlockSize) {
-        c[0] = c[0] ^ detail::load_words(in);
-        detail::encrypt_words(k, c);
-        detail::store_words(out, c[0]);
-      }
-    } else {
-      for (; n >= kLanes; n -= kLanes, in += kLanes * kBlockSize, out += kLanes * kBlockSize) {
-        Words y[kLanes];
-        Words s[kLanes];
-        for (std::size_t j = 0; j < kLanes; ++j)
-          s[j] = y[j] = detail::load_words(in + j * kBlockSize);
-        detail::decrypt_words(k, s);
-        detail::store_words(out, s[0] ^ c[0]);
-        for (std::size_t j = 1; j < kLanes; ++j)
-          detail::store_words(out + j * kBlockSize, s[j] ^ y[j - 1]);
-        c[0] = y[kLanes - 1];
-      }
-      for (; n != 0; --n, in += kBlockSize, out += kBlockSize) {
-        Words s[1] = {detail::load_words(in)};
-        const Words y = s[0];
-        detail::decrypt_words(k, s);
-        detail::store_words(out, s[0] ^ c[0]);
-        c[0] = y;
-      }
-    }
-    detail::store_words(chain, c[0]);
+    if (n != 0) detail::kernels().cbc(k, encrypt, chain, in, out, n);
   }
 };
 
@@ -72,20 +34,21 @@ struct CbcTail {
     }
     const std::size_t m = n - kBlockSize;
     const std::uint32_t* k = blocks.k;
+    const detail::Kernels& run = detail::kernels();
     std::uint8_t t[kBlockSize];
     std::uint8_t last[kBlockSize];
     if (blocks.encrypt) {
       detail::xor_block(t, buf, blocks.chain);
-      detail::encrypt_block(k, t, t);
+      run.ecb(k, true, t, t, 1);
       std::memcpy(last, t, kBlockSize);
       detail::xor_bytes(last, last, buf + kBlockSize, m);
-      detail::encrypt_block(k, last, out);
+      run.ecb(k, true, last, out, 1);
       std::memcpy(out + kBlockSize, t, m);
     } else {
-      detail::decrypt_block(k, buf, t);
+      run.ecb(k, false, buf, t, 1);
       std::memcpy(last, buf + kBlockSize, m);
       std::memcpy(last + m, t + m, kBlockSize - m);
-      detail::decrypt_block(k, last, last);
+      run.ecb(k, false, last, last, 1);
       detail::xor_bytes(out + kBlockSize, t, buf + kBlockSize, m);
       detail::xor_block(out, last, blocks.chain);
     }

@@ -3,9 +3,8 @@
 #include <cstring>
 
 #include "stb/belt/block_access.h"
-#include "stb/belt/block_core.h"
+#include "stb/belt/kernels.h"
 #include "stb/belt/modes.h"
-#include "stb/belt/wide.h"
 
 namespace stb::belt {
 
@@ -15,49 +14,13 @@ namespace stb::belt {
 
 namespace {
 
-using detail::kLanes;
-using detail::Words;
-
 // Whole blocks, starting with reg_ = the previous ciphertext block; returns
-// the octets done (a multiple of 16).
+// the octets done (a multiple of 16). Encryption needs each ciphertext block
+// for the next gamma; decryption has them all and runs blocks side by side.
 std::size_t cfb_blocks(const std::uint32_t* k, bool encrypt, std::uint8_t* reg,
                        const std::uint8_t* in, std::size_t len, std::uint8_t* out) {
   const std::size_t n = len / kBlockSize;
-  std::size_t left = n;
-  if (!encrypt) {
-    const std::size_t wide = detail::cfb_decrypt_wide(k, reg, in, out, n);
-    in += wide * kBlockSize;
-    out += wide * kBlockSize;
-    left -= wide;
-  }
-  Words c[1] = {detail::load_words(reg)};
-  if (encrypt) {
-    // Each gamma needs the ciphertext just made: strictly one block at a time.
-    for (; left != 0; --left, in += kBlockSize, out += kBlockSize) {
-      detail::encrypt_words(k, c);
-      c[0] = c[0] ^ detail::load_words(in);
-      detail::store_words(out, c[0]);
-    }
-  } else {
-    for (; left >= kLanes; left -= kLanes, in += kLanes * kBlockSize, out += kLanes * kBlockSize) {
-      Words y[kLanes];
-      Words s[kLanes];
-      for (std::size_t j = 0; j < kLanes; ++j) y[j] = detail::load_words(in + j * kBlockSize);
-      s[0] = c[0];
-      for (std::size_t j = 1; j < kLanes; ++j) s[j] = y[j - 1];
-      detail::encrypt_words(k, s);
-      for (std::size_t j = 0; j < kLanes; ++j)
-        detail::store_words(out + j * kBlockSize, s[j] ^ y[j]);
-      c[0] = y[kLanes - 1];
-    }
-    for (; left != 0; --left, in += kBlockSize, out += kBlockSize) {
-      const Words y = detail::load_words(in);
-      detail::encrypt_words(k, c);
-      detail::store_words(out, c[0] ^ y);
-      c[0] = y;
-    }
-  }
-  detail::store_words(reg, c[0]);
+  if (n != 0) detail::kernels().cfb(k, encrypt, reg, in, out, n);
   return n * kBlockSize;
 }
 
@@ -102,7 +65,7 @@ std::size_t Cfb::update(const std::uint8_t* in, std::size_t len, std::uint8_t* o
   if (i == len) return len;
   i += cfb_blocks(k, encrypt_, reg_, in + i, len - i, out + i);
   if (i < len) {
-    detail::encrypt_block(k, reg_, reg_);
+    detail::kernels().ecb(k, true, reg_, reg_, 1);
     used_ = 0;
     use_gamma();
   }

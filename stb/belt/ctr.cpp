@@ -3,25 +3,10 @@
 #include <cstring>
 
 #include "stb/belt/block_access.h"
-#include "stb/belt/block_core.h"
+#include "stb/belt/kernels.h"
 #include "stb/belt/modes.h"
-#include "stb/belt/wide.h"
 
 namespace stb::belt {
-namespace {
-
-using detail::kLanes;
-using detail::Words;
-
-// s + 1 as a 128-bit little-endian number.
-inline void increment(Words& s) {
-  if (++s.a != 0) return;
-  if (++s.b != 0) return;
-  if (++s.c != 0) return;
-  ++s.d;
-}
-
-}  // namespace
 
 Ctr::~Ctr() {
   OPENSSL_cleanse(counter_, sizeof counter_);
@@ -36,7 +21,7 @@ bool Ctr::init(const std::uint8_t* key, std::size_t key_len, const std::uint8_t*
 
 void Ctr::set_iv(const std::uint8_t* iv) {
   // The counter starts from the encrypted IV.
-  detail::encrypt_block(detail::BlockAccess::key(block_), iv, counter_);
+  detail::kernels().ecb(detail::BlockAccess::key(block_), true, iv, counter_, 1);
   OPENSSL_cleanse(gamma_, sizeof gamma_);
   used_ = kBlockSize;
 }
@@ -48,36 +33,17 @@ std::size_t Ctr::update(const std::uint8_t* in, std::size_t len, std::uint8_t* o
     out[i] = static_cast<std::uint8_t>(in[i] ^ gamma_[used_]);
   if (i == len) return len;
 
-  i += kBlockSize * detail::ctr_wide(k, counter_, in + i, out + i, (len - i) / kBlockSize);
-  Words ctr = detail::load_words(counter_);
-  for (; len - i >= kLanes * kBlockSize; i += kLanes * kBlockSize) {
-    Words s[kLanes];
-    for (std::size_t j = 0; j < kLanes; ++j) {
-      increment(ctr);
-      s[j] = ctr;
-    }
-    detail::encrypt_words(k, s);
-    for (std::size_t j = 0; j < kLanes; ++j) {
-      const std::size_t off = i + j * kBlockSize;
-      detail::store_words(out + off, s[j] ^ detail::load_words(in + off));
-    }
-  }
-  for (; len - i >= kBlockSize; i += kBlockSize) {
-    increment(ctr);
-    Words s[1] = {ctr};
-    detail::encrypt_words(k, s);
-    detail::store_words(out + i, s[0] ^ detail::load_words(in + i));
-  }
+  const detail::Kernels& run = detail::kernels();
+  const std::size_t whole = (len - i) / kBlockSize;
+  if (whole != 0) run.ctr(k, counter_, in + i, out + i, whole);
+  i += whole * kBlockSize;
   if (i < len) {
     // Keystream for the short end; its unused tail carries over.
-    increment(ctr);
-    Words s[1] = {ctr};
-    detail::encrypt_words(k, s);
-    detail::store_words(gamma_, s[0]);
+    static constexpr std::uint8_t kZero[kBlockSize] = {};
+    run.ctr(k, counter_, kZero, gamma_, 1);
     for (used_ = 0; i < len; ++used_, ++i)
       out[i] = static_cast<std::uint8_t>(in[i] ^ gamma_[used_]);
   }
-  detail::store_words(counter_, ctr);
   return len;
 }
 

@@ -3,51 +3,18 @@
 #include <cstring>
 
 #include "stb/belt/block_access.h"
-#include "stb/belt/block_core.h"
 #include "stb/belt/cts_stream.h"
+#include "stb/belt/kernels.h"
 #include "stb/belt/modes.h"
-#include "stb/belt/wide.h"
 
 namespace stb::belt {
 namespace {
-
-using detail::kLanes;
-using detail::Words;
-
-template <bool Encrypt>
-void ecb_blocks(const std::uint32_t* k, const std::uint8_t* in, std::uint8_t* out, std::size_t n) {
-  const std::size_t wide = detail::ecb_wide(k, Encrypt, in, out, n);
-  in += wide * kBlockSize;
-  out += wide * kBlockSize;
-  n -= wide;
-  for (; n >= kLanes; n -= kLanes, in += kLanes * kBlockSize, out += kLanes * kBlockSize) {
-    Words s[kLanes];
-    for (std::size_t j = 0; j < kLanes; ++j) s[j] = detail::load_words(in + j * kBlockSize);
-    if constexpr (Encrypt) {
-      detail::encrypt_words(k, s);
-    } else {
-      detail::decrypt_words(k, s);
-    }
-    for (std::size_t j = 0; j < kLanes; ++j) detail::store_words(out + j * kBlockSize, s[j]);
-  }
-  for (; n != 0; --n, in += kBlockSize, out += kBlockSize) {
-    if constexpr (Encrypt) {
-      detail::encrypt_block(k, in, out);
-    } else {
-      detail::decrypt_block(k, in, out);
-    }
-  }
-}
 
 struct EcbBlocks {
   const std::uint32_t* k;
   bool encrypt;
   void operator()(const std::uint8_t* in, std::uint8_t* out, std::size_t n) const {
-    if (encrypt) {
-      ecb_blocks<true>(k, in, out, n);
-    } else {
-      ecb_blocks<false>(k, in, out, n);
-    }
+    if (n != 0) detail::kernels().ecb(k, encrypt, in, out, n);
   }
 };
 
@@ -58,11 +25,7 @@ struct EcbTail {
   const std::uint32_t* k;
   bool encrypt;
   void crypt(const std::uint8_t* in, std::uint8_t* out) const {
-    if (encrypt) {
-      detail::encrypt_block(k, in, out);
-    } else {
-      detail::decrypt_block(k, in, out);
-    }
+    detail::kernels().ecb(k, encrypt, in, out, 1);
   }
   void operator()(const std::uint8_t* buf, std::size_t n, std::uint8_t* out) const {
     if (n == kBlockSize) {

@@ -5,52 +5,28 @@
 #include <algorithm>
 #include <cstring>
 
-#include "stb/belt/compress_core.h"
 #include "stb/belt/h_table.h"
 #include "stb/belt/internal.h"
+#include "stb/belt/kernels.h"
 
 namespace stb::belt {
 
 using detail::load32;
 using detail::store32;
 
-namespace detail {
-
-void absorb_blocks(std::uint32_t h[8], std::uint32_t s[4], const std::uint8_t* data,
-                   std::size_t n) {
-  CompressScratch w;
-  std::uint32_t m[8];
-  std::uint32_t t[4];
-  for (; n != 0; --n, data += kHashBlockSize) {
-    for (int i = 0; i < 8; ++i) m[i] = load32(data + 4 * i);
-    compress_words(m, h, t, h, w);
-    s[0] ^= t[0];
-    s[1] ^= t[1];
-    s[2] ^= t[2];
-    s[3] ^= t[3];
-  }
-  OPENSSL_cleanse(&w, sizeof w);
-  OPENSSL_cleanse(m, sizeof m);
-  OPENSSL_cleanse(t, sizeof t);
-}
-
-}  // namespace detail
-
+// belt-compress(X1 || X2 || X3 || X4) is one step of belt-hash with the
+// block X1 || X2 and the chaining value X3 || X4.
 void compress(const std::uint8_t in[64], std::uint8_t s[16], std::uint8_t y[32]) {
-  std::uint32_t x[16];
-  for (int i = 0; i < 16; ++i) x[i] = load32(in + 4 * i);
-  std::uint32_t sw[4];
-  std::uint32_t yw[8];
-  detail::CompressScratch w;
-  detail::compress_words(x, x + 8, sw, yw, w);
-  OPENSSL_cleanse(&w, sizeof w);
+  std::uint32_t h[8];
+  std::uint32_t sw[4] = {};
+  for (int i = 0; i < 8; ++i) h[i] = load32(in + 32 + 4 * i);
+  detail::kernels().absorb(h, sw, in, 1);
   if (s != nullptr)
     for (int i = 0; i < 4; ++i) store32(s + 4 * i, sw[i]);
   if (y != nullptr)
-    for (int i = 0; i < 8; ++i) store32(y + 4 * i, yw[i]);
-  OPENSSL_cleanse(x, sizeof x);
+    for (int i = 0; i < 8; ++i) store32(y + 4 * i, h[i]);
+  OPENSSL_cleanse(h, sizeof h);
   OPENSSL_cleanse(sw, sizeof sw);
-  OPENSSL_cleanse(yw, sizeof yw);
 }
 
 Hash::~Hash() {
@@ -82,12 +58,12 @@ void Hash::update(const std::uint8_t* data, std::size_t len) {
     data += take;
     len -= take;
     if (buffered_ < kHashBlockSize) return;
-    detail::absorb_blocks(h_, s_, buf_, 1);
+    detail::kernels().absorb(h_, s_, buf_, 1);
     buffered_ = 0;
   }
   const std::size_t whole = len / kHashBlockSize;
   if (whole != 0) {
-    detail::absorb_blocks(h_, s_, data, whole);
+    detail::kernels().absorb(h_, s_, data, whole);
     data += whole * kHashBlockSize;
     len -= whole * kHashBlockSize;
   }
@@ -98,34 +74,34 @@ void Hash::update(const std::uint8_t* data, std::size_t len) {
 }
 
 void Hash::final(std::uint8_t out[kHashSize]) const {
+  const detail::Kernels& run = detail::kernels();
   std::uint32_t h[8];
   std::uint32_t s[4];
   std::memcpy(h, h_, sizeof h);
   std::memcpy(s, s_, sizeof s);
+  std::uint8_t last[kHashBlockSize] = {};
   if (buffered_ != 0) {
-    std::uint8_t last[kHashBlockSize] = {};
     std::memcpy(last, buf_, buffered_);
-    detail::absorb_blocks(h, s, last, 1);
-    OPENSSL_cleanse(last, sizeof last);
+    run.absorb(h, s, last, 1);
   }
-  // Closing block: the bit length (128-bit little-endian), then s, then h.
-  std::uint32_t x[8] = {static_cast<std::uint32_t>(bits_lo_),
-                        static_cast<std::uint32_t>(bits_lo_ >> 32),
-                        static_cast<std::uint32_t>(bits_hi_),
-                        static_cast<std::uint32_t>(bits_hi_ >> 32),
-                        s[0],
-                        s[1],
-                        s[2],
-                        s[3]};
-  std::uint32_t y[8];
-  detail::CompressScratch w;
-  detail::compress_words(x, h, nullptr, y, w);
-  OPENSSL_cleanse(&w, sizeof w);
-  for (int i = 0; i < 8; ++i) store32(out + 4 * i, y[i]);
+  // Closing block: the bit length (128-bit little-endian), then s; h is the
+  // chaining value.
+  const std::uint32_t x[8] = {static_cast<std::uint32_t>(bits_lo_),
+                              static_cast<std::uint32_t>(bits_lo_ >> 32),
+                              static_cast<std::uint32_t>(bits_hi_),
+                              static_cast<std::uint32_t>(bits_hi_ >> 32),
+                              s[0],
+                              s[1],
+                              s[2],
+                              s[3]};
+  for (int i = 0; i < 8; ++i) store32(last + 4 * i, x[i]);
+  std::uint32_t unused[4] = {};
+  run.absorb(h, unused, last, 1);
+  for (int i = 0; i < 8; ++i) store32(out + 4 * i, h[i]);
   OPENSSL_cleanse(h, sizeof h);
   OPENSSL_cleanse(s, sizeof s);
-  OPENSSL_cleanse(x, sizeof x);
-  OPENSSL_cleanse(y, sizeof y);
+  OPENSSL_cleanse(last, sizeof last);
+  OPENSSL_cleanse(unused, sizeof unused);
 }
 
 void Hash::compute(const std::uint8_t* data, std::size_t len, std::uint8_t out[kHashSize]) {

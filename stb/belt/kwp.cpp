@@ -8,6 +8,7 @@
 
 #include "stb/belt/block.h"
 #include "stb/belt/internal.h"
+#include "stb/ct.h"
 
 // belt-wblock moves the whole string 16 octets per step (2n steps of an
 // n-piece string), and each step wants the XOR of all pieces but the last.
@@ -143,7 +144,8 @@ bool kwp_unwrap(const std::uint8_t* key, std::size_t key_len, const std::uint8_t
   std::vector<std::uint8_t> z(wrapped, wrapped + len);
   wblock_decrypt(key, key_len, z.data(), len);
   const std::size_t secret_len = len - kHeaderSize;
-  const bool ok = CRYPTO_memcmp(z.data() + secret_len, header, kHeaderSize) == 0;
+  // Whether the header matched is the public outcome of the call.
+  const bool ok = ct::declassified(CRYPTO_memcmp(z.data() + secret_len, header, kHeaderSize) == 0);
   if (ok) {
     std::memcpy(out, z.data(), secret_len);
   } else {

@@ -6,11 +6,10 @@
 #include <cstring>
 
 #include "stb/belt/block_access.h"
-#include "stb/belt/block_core.h"
+#include "stb/belt/internal.h"
+#include "stb/belt/kernels.h"
 
 namespace stb::belt {
-
-using detail::Words;
 
 Mac::~Mac() {
   OPENSSL_cleanse(s_, sizeof s_);
@@ -38,36 +37,41 @@ void Mac::update(const std::uint8_t* data, std::size_t len) {
   len -= take;
   if (len == 0) return;
 
+  // Whole blocks, all but the last of the data so far.
   const std::uint32_t* k = detail::BlockAccess::key(block_);
-  Words s[1] = {detail::load_words(s_) ^ detail::load_words(buf_)};
-  detail::encrypt_words(k, s);
-  for (; len > kBlockSize; len -= kBlockSize, data += kBlockSize) {
-    s[0] = s[0] ^ detail::load_words(data);
-    detail::encrypt_words(k, s);
-  }
-  detail::store_words(s_, s[0]);
+  const detail::Kernels& run = detail::kernels();
+  run.mac(k, s_, buf_, 1);
+  const std::size_t whole = (len - 1) / kBlockSize;
+  if (whole != 0) run.mac(k, s_, data, whole);
+  data += whole * kBlockSize;
+  len -= whole * kBlockSize;
   std::memcpy(buf_, data, len);
   buffered_ = len;
 }
 
 void Mac::final(std::uint8_t out[kMacSize]) const {
-  const Words r = detail::load_words(r_);
-  Words s[1] = {detail::load_words(s_)};
+  using detail::load32;
+  const std::uint32_t r[4] = {load32(r_), load32(r_ + 4), load32(r_ + 8), load32(r_ + 12)};
+  std::uint8_t last[kBlockSize] = {};
+  std::uint32_t mix[4];
   if (buffered_ == kBlockSize) {
-    s[0] = s[0] ^ detail::load_words(buf_) ^ Words { r.b, r.c, r.d, r.a ^ r.b };
+    std::memcpy(last, buf_, kBlockSize);
+    const std::uint32_t m[4] = {r[1], r[2], r[3], r[0] ^ r[1]};
+    std::memcpy(mix, m, sizeof mix);
   } else {
-    std::uint8_t last[kBlockSize] = {};
     std::memcpy(last, buf_, buffered_);
     last[buffered_] = 0x80;
-    s[0] = s[0] ^ detail::load_words(last) ^ Words { r.a ^ r.d, r.a, r.b, r.c };
-    OPENSSL_cleanse(last, sizeof last);
+    const std::uint32_t m[4] = {r[0] ^ r[3], r[0], r[1], r[2]};
+    std::memcpy(mix, m, sizeof mix);
   }
-  detail::encrypt_words(detail::BlockAccess::key(block_), s);
   std::uint8_t full[kBlockSize];
-  detail::store_words(full, s[0]);
+  for (int j = 0; j < 4; ++j)
+    detail::store32(full + 4 * j, load32(s_ + 4 * j) ^ load32(last + 4 * j) ^ mix[j]);
+  detail::kernels().ecb(detail::BlockAccess::key(block_), true, full, full, 1);
   std::memcpy(out, full, kMacSize);
   OPENSSL_cleanse(full, sizeof full);
-  OPENSSL_cleanse(s, sizeof s);
+  OPENSSL_cleanse(last, sizeof last);
+  OPENSSL_cleanse(mix, sizeof mix);
 }
 
 bool Mac::compute(const std::uint8_t* key, std::size_t key_len, const std::uint8_t* data,

@@ -7,6 +7,7 @@
 #include "stb/bign/curves.h"
 #include "stb/bign/keys.h"
 #include "stb/bign/scalar.h"
+#include "stb/ct.h"
 
 namespace stb::bign {
 
@@ -17,7 +18,7 @@ bool scalar_from_octets(unsigned level, std::span<const std::uint8_t> src,
   // Which piece is taken depends on the octets, but a piece is rejected with
   // probability below 2^-128 for random input.
   for (std::size_t off = 0; off + n <= src.size(); off += n) {
-    if (detail::scalar_in_range(level, src.data() + off)) {
+    if (ct::declassified(detail::scalar_in_range(level, src.data() + off))) {
       std::copy_n(src.data() + off, n, out.data());
       return true;
     }

@@ -1,28 +1,27 @@
 // The point arithmetic of ec.h on the fixed-size code of field.h and
-// point.h. k G reads a precomputed table (j 16^i G for every 4-bit window i
-// and digit j), k P runs a 4-bit fixed window over a table of 0..15 P, its
-// doublings in Jacobian form. Both scan whole table rows with masks and
-// perform the same additions for every scalar, so the time does not depend on
-// secret digits. The tables of G (about 60, 140 and 250 KB) are built on
-// first use of a level.
+// point.h. k G is the signed-digit comb of comb.h; k P runs a 4-bit fixed
+// window over a table of 0..15 P, its doublings in Jacobian form, scanning
+// whole table rows with masks; both perform the same operations for every
+// scalar. Verification, all of whose inputs are public, uses the joint
+// multiplication of joint.h. The tables of G (about 90, 200 and 350 KB) are
+// built on first use of a level.
 #include <openssl/crypto.h>
 
 #include <memory>
 
 #include "stb/bign/curves.h"
+#include "stb/bign/comb.h"
 #include "stb/bign/ec.h"
+#include "stb/bign/joint.h"
 #include "stb/bign/point.h"
+#include "stb/ct.h"
 
 namespace stb::bign::detail {
 namespace {
 
 using field::Limb;
 
-// All ones when a == b (both small), else zero.
-Limb eq_mask(Limb a, Limb b) {
-  Limb x = a ^ b;
-  return mp::mask_of(((x | (Limb{0} - x)) >> 63) ^ 1);
-}
+using comb::eq_mask;
 
 // The i-th 4-bit digit of a little-endian scalar.
 Limb digit(const std::uint8_t* k, std::size_t i) {
@@ -44,9 +43,7 @@ class Native {
     const Curve* c = curve(level);
     mp::from_le(p_.v, c->p, N);
     mp::from_le(cv_.b.v, c->b, N);
-    Limb e[N], two[N] = {2}, one[N] = {1};
-    mp::sub(e, p_.v, two, N);
-    mp::to_le(inv_exp_, e, N);
+    Limb e[N], one[N] = {1};
     mp::add(e, p_.v, one, N);  // p + 1 < 2^(64N): p is not all ones
     for (std::size_t i = 0; i < N; ++i) {
       e[i] = (e[i] >> 2) | (i + 1 < N ? e[i + 1] << 62 : 0);
@@ -55,12 +52,13 @@ class Native {
     A g;
     F::set_word(g.x, 0);
     mp::from_le(g.y.v, c->y_g, N);
-    build_comb(g);
+    comb_.build(cv_, g);
+    verifier_->build(cv_, g);
   }
 
   bool mul_base(const std::uint8_t* k, std::uint8_t* out) const {
     P r;
-    comb(r, k);
+    comb_.mul(cv_, r, k);
     bool ok = store(r, out, true);
     OPENSSL_cleanse(&r, sizeof r);
     return ok;
@@ -80,12 +78,10 @@ class Native {
             std::uint8_t* x) const {
     A a;
     if (!load(q, a)) return false;
-    P r1, r2;
-    comb(r1, u);
-    // v = s0 + 2^l has l + 1 bits: the windows above them are all zero
-    window(r2, v, a, 8 * N + 1);
-    cv_.add(r1, r1, r2);
-    return store(r1, x, false);
+    E rx;
+    if (!verifier_->mul(u, v, a, rx)) return false;
+    mp::to_le(x, rx.v, N);
+    return true;
   }
 
   bool valid(const std::uint8_t* in) const {
@@ -133,9 +129,10 @@ class Native {
 
   // Affine x (and y) of r; false for O.
   bool store(const P& r, std::uint8_t* out, bool with_y) const {
-    if (F::is_zero(r.z)) return false;
+    // Only a scalar 0 mod q gives O, and callers have ruled that out.
+    if (ct::declassified(F::is_zero(r.z))) return false;
     E inv, t;
-    F::pow(inv, r.z, inv_exp_);
+    F::inv(inv, r.z);
     F::mul(t, r.x, inv);
     F::canonical(t, t);
     mp::to_le(out, t.v, N);
@@ -146,23 +143,6 @@ class Native {
     }
     OPENSSL_cleanse(&t, sizeof t);
     return true;
-  }
-
-  // r = k G: one masked row scan and one addition per 4-bit window.
-  void comb(P& r, const std::uint8_t* k) const {
-    Cv::set_infinity(r);
-    A t;
-    P s;
-    for (std::size_t i = 0; i < kWindows; ++i) {
-      const A* row = &comb_[15 * i];
-      const Limb d = digit(k, i);
-      t = row[0];
-      for (std::size_t j = 1; j < 15; ++j) Cv::cmov(t, row[j], eq_mask(d, j + 1));
-      cv_.add_affine(s, r, t);
-      Cv::cmov(r, s, ~eq_mask(d, 0));
-    }
-    OPENSSL_cleanse(&t, sizeof t);
-    OPENSSL_cleanse(&s, sizeof s);
   }
 
   // r = k a over the lowest `windows` digits of k.
@@ -187,43 +167,11 @@ class Native {
     OPENSSL_cleanse(&jr, sizeof jr);
   }
 
-  // comb_[15 i + j - 1] = j 16^i G in affine form, one inversion for all.
-  void build_comb(const A& g) {
-    constexpr std::size_t kCount = 15 * kWindows;
-    auto points = std::make_unique<P[]>(kCount);
-    P base;
-    Cv::from_affine(base, g);
-    for (std::size_t i = 0; i < kWindows; ++i) {
-      P* row = &points[15 * i];
-      row[0] = base;
-      for (std::size_t j = 1; j < 15; ++j) cv_.add(row[j], row[j - 1], base);
-      cv_.add(base, row[14], base);  // 16^(i+1) G
-    }
-    // prefix products of the z's, then walk back with the one inverse
-    auto prefix = std::make_unique<E[]>(kCount);
-    prefix[0] = points[0].z;
-    for (std::size_t i = 1; i < kCount; ++i) F::mul(prefix[i], prefix[i - 1], points[i].z);
-    E inv;
-    F::pow(inv, prefix[kCount - 1], inv_exp_);
-    comb_ = std::make_unique<A[]>(kCount);
-    for (std::size_t i = kCount; i-- > 0;) {
-      E zinv;
-      if (i > 0) {
-        F::mul(zinv, inv, prefix[i - 1]);
-        F::mul(inv, inv, points[i].z);
-      } else {
-        zinv = inv;
-      }
-      F::mul(comb_[i].x, points[i].x, zinv);
-      F::mul(comb_[i].y, points[i].y, zinv);
-    }
-  }
-
   Cv cv_{};
   E p_{};
-  std::uint8_t inv_exp_[kOctets]{};   // p - 2
   std::uint8_t sqrt_exp_[kOctets]{};  // (p + 1) / 4
-  std::unique_ptr<A[]> comb_;
+  comb::FixedBase<N, C> comb_;
+  std::unique_ptr<joint::Verifier<N, C>> verifier_ = std::make_unique<joint::Verifier<N, C>>();
 };
 
 using Native128 = Native<4, 189>;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stb/bign/field_x86.h"
 #include "stb/bign/mp.h"
 
 namespace stb::bign::field {
@@ -28,7 +29,7 @@ struct Field {
   // r = a + top * 2^(64N) folded: adds top * C (top * C < 2^64). A second,
   // rarer wrap leaves a value below top * C in limb 0 alone, so the last
   // correction cannot carry.
-  static void fold(E& r, Limb top) {
+  [[gnu::always_inline]] static void fold(E& r, Limb top) {
     unsigned char carry = 0;
     r.v[0] = mp::addc(r.v[0], top * C, carry);
 #pragma GCC unroll 8
@@ -36,7 +37,7 @@ struct Field {
     r.v[0] += carry * C;
   }
 
-  static void add(E& r, const E& a, const E& b) {
+  [[gnu::always_inline]] static void add(E& r, const E& a, const E& b) {
     unsigned char carry = 0;
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < N; ++i) r.v[i] = mp::addc(a.v[i], b.v[i], carry);
@@ -47,7 +48,7 @@ struct Field {
   // can borrow only when the value was below C; the wrapped value then has
   // all high limbs set and limb 0 at least 2^64 - C, so the second
   // subtraction stays in limb 0.
-  static void sub(E& r, const E& a, const E& b) {
+  [[gnu::always_inline]] static void sub(E& r, const E& a, const E& b) {
     unsigned char borrow = 0;
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < N; ++i) r.v[i] = mp::subb(a.v[i], b.v[i], borrow);
@@ -60,7 +61,7 @@ struct Field {
   }
 
   // lo + hi * C, then the carry word folded in.
-  static void reduce(E& r, const Limb (&t)[2 * N]) {
+  [[gnu::always_inline]] static void reduce(E& r, const Limb (&t)[2 * N]) {
     Limb carry = 0;
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < N; ++i) {
@@ -74,6 +75,14 @@ struct Field {
   // Kept out of line: inlined into every formula the unrolled product blows
   // the point code past the instruction cache.
   [[gnu::noinline]] static void mul(E& r, const E& a, const E& b) {
+#if STB_BIGN_X86_MUL
+    if constexpr (N == 4) {
+      if (x86::enabled()) {
+        x86::mul4<C>(r.v, a.v, b.v);
+        return;
+      }
+    }
+#endif
     Limb t[2 * N] = {};
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < N; ++i) {
@@ -89,8 +98,76 @@ struct Field {
     reduce(r, t);
   }
 
-  static void sqr(E& r, const E& a) {
-    mul(r, a, a);
+  // The cross products once; then doubled, with the squares of the limbs
+  // added in the same pass.
+  [[gnu::noinline]] static void sqr(E& r, const E& a) {
+#if STB_BIGN_X86_MUL
+    if constexpr (N == 4) {
+      if (x86::enabled()) {
+        x86::mul4<C>(r.v, a.v, a.v);
+        return;
+      }
+    }
+#endif
+    Limb t[2 * N] = {};
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+      Limb carry = 0;
+#pragma GCC unroll 8
+      for (std::size_t j = i + 1; j < N; ++j) {
+        Wide x = Wide{a.v[i]} * a.v[j] + t[i + j] + carry;
+        t[i + j] = static_cast<Limb>(x);
+        carry = static_cast<Limb>(x >> 64);
+      }
+      t[i + N] = carry;
+    }
+    Limb carry = 0;
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i < N; ++i) {
+      const Wide square = Wide{a.v[i]} * a.v[i];
+      const Wide x = (Wide{t[2 * i]} << 1) + static_cast<Limb>(square) + carry;
+      t[2 * i] = static_cast<Limb>(x);
+      const Wide y = (Wide{t[2 * i + 1]} << 1) + static_cast<Limb>(square >> 64) +
+                     static_cast<Limb>(x >> 64);
+      t[2 * i + 1] = static_cast<Limb>(y);
+      carry = static_cast<Limb>(y >> 64);
+    }
+    reduce(r, t);
+  }
+
+  static void sqr_n(E& r, const E& a, unsigned n) {
+    r = a;
+    for (unsigned i = 0; i < n; ++i) sqr(r, r);
+  }
+
+  // a^(p-2) = 1/a (0 for 0). p - 2 = 2^(64N) - C - 2 is a run of ones
+  // followed by a few low bits: the run costs one squaring per bit and a
+  // multiplication per bit of its length, the tail one per set bit. The
+  // exponent is fixed, so the sequence of operations is too.
+  static void inv(E& r, const E& a) {
+    constexpr Limb kLow = Limb{0x10000} - (C + 2);  // the last 16 bits of p - 2
+    static_assert(C + 2 < 0x8000, "p - 2 must start with a long run of ones");
+    unsigned tail = 16;
+    while (tail > 0 && ((kLow >> (tail - 1)) & 1u) != 0) --tail;
+    const unsigned run = 64 * N - tail;
+    // t = a^(2^len - 1), len growing along the binary digits of run
+    E t = a, s;
+    unsigned len = 1;
+    for (int bit = 30 - __builtin_clz(run); bit >= 0; --bit) {
+      sqr_n(s, t, len);
+      mul(t, s, t);
+      len *= 2;
+      if (((run >> bit) & 1u) != 0) {
+        sqr(t, t);
+        mul(t, t, a);
+        len += 1;
+      }
+    }
+    for (int bit = static_cast<int>(tail) - 1; bit >= 0; --bit) {
+      sqr(t, t);
+      if (((kLow >> bit) & 1u) != 0) mul(t, t, a);
+    }
+    r = t;
   }
 
   // Below p: v >= p exactly when v + C carries out of 2^(64N).

@@ -11,6 +11,7 @@
 #include "stb/bign/ec.h"
 #include "stb/bign/keys.h"
 #include "stb/bign/scalar.h"
+#include "stb/ct.h"
 
 namespace stb::bign {
 namespace {
@@ -53,7 +54,7 @@ bool genk(unsigned level, std::span<const std::uint8_t> oid_der, std::span<const
   bool ok = false;
   for (int attempt = 0; attempt < 64 && !ok; ++attempt) {
     if (!belt::wblock_encrypt(theta, sizeof theta, k.data(), k.size())) break;
-    ok = detail::scalar_in_range(level, k.data());
+    ok = ct::declassified(detail::scalar_in_range(level, k.data()));
   }
   OPENSSL_cleanse(theta, sizeof theta);
   if (!ok) OPENSSL_cleanse(k.data(), k.size());
@@ -65,7 +66,7 @@ bool sign_with_k(unsigned level, std::span<const std::uint8_t> oid_der,
                  std::span<const std::uint8_t> k, std::span<std::uint8_t> sig) {
   if (!sizes_ok(level, oid_der, h, d) || k.size() != field_size(level) ||
       sig.size() != signature_size(level) || !private_key_valid(level, d) ||
-      !detail::scalar_in_range(level, k.data())) {
+      !ct::declassified(detail::scalar_in_range(level, k.data()))) {
     return false;
   }
   std::uint8_t r[2 * kMaxFieldSize];
@@ -77,6 +78,7 @@ bool sign_with_k(unsigned level, std::span<const std::uint8_t> oid_der,
   signature_s0(level, oid_der, r, h, s0);
   detail::signature_s1(level, k.data(), h.data(), s0, d.data(), sig.data() + level / 8);
   OPENSSL_cleanse(r, sizeof r);
+  ct::declassify(sig.data(), sig.size());
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include "stb/bign/ec.h"
 #include "stb/bign/keys.h"
 #include "stb/bign/scalar.h"
+#include "stb/ct.h"
 
 namespace stb::bign {
 namespace {
@@ -22,7 +23,7 @@ bool one_time_key(unsigned level, std::span<const std::uint8_t> rand, std::span<
   if (!rand.empty()) return scalar_from_octets(level, rand, k);
   for (int attempt = 0; attempt < 8; ++attempt) {
     if (RAND_priv_bytes(k.data(), static_cast<int>(k.size())) != 1) return false;
-    if (detail::scalar_in_range(level, k.data())) return true;
+    if (ct::declassified(detail::scalar_in_range(level, k.data()))) return true;
   }
   return false;
 }
@@ -55,6 +56,7 @@ bool token_create(unsigned level, std::span<const std::uint8_t> key,
     return false;
   }
   std::copy_n(s.point, n, token.data());
+  ct::declassify(token.data(), token.size());
   return true;
 }
 

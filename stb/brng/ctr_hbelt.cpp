@@ -31,8 +31,13 @@ void CtrHbelt::generate(const std::uint8_t* x, std::size_t n, std::uint8_t* y) {
     h.update(r_, sizeof r_);
     std::uint8_t* out = y + kBlockSize * i;
     h.final(out);
-    // s <- s + 1 (little-endian, wrapping); r <- r ^ Y
-    for (std::size_t j = 0; j < 32 && ++s_[j] == 0; ++j) {
+    // s <- s + 1 (little-endian, wrapping), the carry through every octet;
+    // r <- r ^ Y
+    unsigned carry = 1;
+    for (std::size_t j = 0; j < 32; ++j) {
+      const unsigned v = s_[j] + carry;
+      s_[j] = static_cast<std::uint8_t>(v);
+      carry = v >> 8;
     }
     for (std::size_t j = 0; j < 32; ++j) r_[j] ^= out[j];
   }

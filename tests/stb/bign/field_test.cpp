@@ -145,7 +145,8 @@ TYPED_TEST(FieldTest, RandomValuesMatchBignum) {
   }
 }
 
-TYPED_TEST(FieldTest, PowerGivesInverses) {
+// Both ways to 1/a: the generic power a^(p-2) and the addition chain of inv.
+TYPED_TEST(FieldTest, PowerAndChainGiveInverses) {
   using F = typename TestFixture::FieldOps;
   using E = typename TestFixture::Elem;
   constexpr std::size_t N = TestFixture::kN;
@@ -154,8 +155,10 @@ TYPED_TEST(FieldTest, PowerGivesInverses) {
   std::uint8_t exp[8 * N];
   BN_bn2lebinpad(e.get(), exp, sizeof exp);
   for (int i = 0; i < 20; ++i) {
-    E a = i == 0 ? this->word_at(0, 1) : this->random(), inv, prod, one = this->word_at(0, 1);
+    E a = i == 0 ? this->word_at(0, 1) : this->random(), inv, chain, prod, one = this->word_at(0, 1);
     F::pow(inv, a, exp);
+    F::inv(chain, a);
+    EXPECT_EQ(F::equal(inv, chain), 1u);
     F::mul(prod, a, inv);
     EXPECT_EQ(F::equal(prod, one), F::is_zero(a) ? 0u : 1u);
   }

@@ -41,6 +41,13 @@ Bytes q_plus(unsigned level, int delta) {
   return Bytes(v, v + c.size);
 }
 
+// n octets holding the number v.
+Bytes small_scalar(std::size_t n, std::uint8_t v) {
+  Bytes b(n, 0);
+  if (!b.empty()) b.front() = v;
+  return b;
+}
+
 class BignLevel : public ::testing::TestWithParam<unsigned> {
  protected:
   void SetUp() override {
@@ -140,6 +147,32 @@ TEST_P(BignLevel, SignVerifyRoundTrip) {
   EXPECT_NE(r1, r2);
   EXPECT_TRUE(verify(r1, h_, q_));
   EXPECT_TRUE(verify(r2, h_, q_));
+}
+
+// Public keys that are small multiples of G: the joint multiplication then
+// adds points of the G and Q tables that coincide or cancel, the cases its
+// additions must branch on; and H chosen so that u = s1 + H is 0 or 1.
+TEST_P(BignLevel, VerificationWithKeysNearTheBase) {
+  const struct {
+    const char* name;
+    Bytes d;
+  } keys[] = {{"1", small_scalar(d_.size(), 1)},
+              {"2", small_scalar(d_.size(), 2)},
+              {"3", small_scalar(d_.size(), 3)},
+              {"q-1", q_plus(level_, -1)},
+              {"q-2", q_plus(level_, -2)}};
+  for (const auto& key : keys) {
+    SCOPED_TRACE(key.name);
+    Bytes q(q_.size());
+    ASSERT_TRUE(bign::public_key(level_, key.d, q));
+    for (int i = 0; i < 4; ++i) {
+      const Bytes h = random_bytes(h_.size());
+      Bytes sig(bign::signature_size(level_));
+      ASSERT_TRUE(bign::sign(level_, oid_, h, key.d, sig));
+      EXPECT_TRUE(verify(sig, h, q));
+      EXPECT_FALSE(verify(sig, flipped(h, 3), q));
+    }
+  }
 }
 
 TEST_P(BignLevel, FlippedBitsFail) {
