@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Builds and runs the libFuzzer targets of tests/fuzz (clang, ASan + UBSan) in
+# their own build folder.
+#   fuzz.sh ci              every seed and regression input once, then each
+#                           target for FUZZ_SECONDS (default 10) on its seeds
+#   fuzz.sh campaign [RUNS] RUNS executions per target (default 10,000,000),
+#                           targets in parallel at low priority; writes a
+#                           Markdown report
+#   fuzz.sh seeds           writes the fixtures, seeds and identifier
+#                           dictionary of tests/fuzz anew
+# Environment: FUZZ_BUILD (build folder, default build-fuzz), FUZZ_JOBS
+# (targets at a time, default: the cores), FUZZ_TARGETS (names, default all).
+# Crash inputs are kept in <build>/fuzz-<mode>/<target>/artifacts/; one that is
+# fixed goes to tests/fuzz/regressions/<target>/, which every mode runs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FUZZ_BUILD:-"$root/build-fuzz"}
+jobs=${FUZZ_JOBS:-$(nproc 2>/dev/null || echo 2)}
+mode=${1:-ci}
+fuzz_dir="$root/tests/fuzz"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+build_targets() {
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTESSEL_FUZZ=ON -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$build" -j "$jobs" --target "$@"
+}
+
+# "name dictionary" lines of the targets to run.
+target_lines() {
+  local manifest="$build/tests/fuzz/targets.txt"
+  if [ -z "${FUZZ_TARGETS:-}" ]; then cat "$manifest"; return; fi
+  local t
+  for t in $FUZZ_TARGETS; do grep "^$t " "$manifest" || { echo "no fuzz target $t" >&2; exit 2; }; done
+}
+
+# The target's fixed inputs: its seeds and its regression inputs.
+input_dirs() {
+  echo "$fuzz_dir/corpus/$1"
+  [ -d "$fuzz_dir/regressions/$1" ] && echo "$fuzz_dir/regressions/$1"
+  return 0
+}
+
+# libFuzzer's figure of a finished or crashed run.
+stat_of() { awk -v k="stat::$1:" '$1 == k {v = $2} END {print v + 0}' "$2"; }
+
+# run_target MODE NAME DICT: one target's run; writes MODE/NAME/result as
+# "executions seconds crashes new_inputs new_bytes".
+run_target() {
+  local mode=$1 name=$2 dict=$3
+  local bin="$build/tests/fuzz/fuzz_$name" work="$build/fuzz-$mode/$name"
+  local -a options=(-timeout=25 -print_final_stats=1 -artifact_prefix="$work/artifacts/")
+  [ "$dict" != "-" ] && options+=(-dict="$dict")
+  local -a inputs
+  mapfile -t inputs < <(input_dirs "$name")
+  mkdir -p "$work/corpus" "$work/artifacts"
+  : >"$work/log"
+  local executed=0 crashes=0 start=$SECONDS
+  if [ "$mode" = ci ]; then
+    # A fresh corpus each time; the fixed inputs must all pass first.
+    rm -rf "$work/corpus" && mkdir -p "$work/corpus"
+    "$bin" -runs=0 "${options[@]}" "${inputs[@]}" >>"$work/log" 2>&1 || crashes=1
+    if [ "$crashes" = 0 ]; then
+      "$bin" -max_total_time="${FUZZ_SECONDS:-10}" "${options[@]}" "$work/corpus" "${inputs[@]}" \
+        >>"$work/log" 2>&1 || crashes=1
+      executed=$(stat_of number_of_executed_units "$work/log")
+    fi
+  else
+    # The working corpus stays between campaigns; after a crash the run goes
+    # on with the executions left, up to five crashes.
+    local remaining=$runs rc n
+    while [ "$remaining" -gt 0 ] && [ "$crashes" -lt 5 ]; do
+      rc=0
+      nice -n 19 "$bin" -runs="$remaining" "${options[@]}" "$work/corpus" "${inputs[@]}" \
+        >"$work/last.log" 2>&1 || rc=$?
+      cat "$work/last.log" >>"$work/log"
+      n=$(stat_of number_of_executed_units "$work/last.log")
+      executed=$((executed + n))
+      remaining=$((remaining - n))
+      [ "$rc" = 0 ] && break
+      crashes=$((crashes + 1))
+      [ "$n" = 0 ] && break
+    done
+  fi
+  local files bytes
+  files=$(find "$work/corpus" -type f | wc -l)
+  bytes=$(find "$work/corpus" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
+  echo "$executed $((SECONDS - start)) $crashes $files $bytes" >"$work/result"
+}
+
+# Runs every chosen target, FUZZ_JOBS at a time, then prints the table.
+run_all() {
+  local mode=$1 name dict running=0
+  rm -f "$build/fuzz-$mode"/*/result
+  while read -r name dict; do
+    if [ "$running" -ge "$jobs" ]; then
+      wait -n || true
+      running=$((running - 1))
+    fi
+    run_target "$mode" "$name" "$dict" &
+    running=$((running + 1))
+  done < <(target_lines)
+  wait || true
+  report "$mode"
+}
+
+report() {
+  local mode=$1 failed=0 name dict executed seconds crashes files bytes
+  echo "| target | executions | executions/s | crashes | new corpus inputs (bytes) |"
+  echo "|---|---:|---:|---:|---:|"
+  while read -r name dict; do
+    if [ ! -f "$build/fuzz-$mode/$name/result" ]; then
+      echo "| $name | - | - | not run | - |"
+      failed=1
+      continue
+    fi
+    read -r executed seconds crashes files bytes <"$build/fuzz-$mode/$name/result"
+    [ "$crashes" != 0 ] && failed=1
+    awk -v n="$name" -v e="$executed" -v s="$seconds" -v c="$crashes" -v f="$files" -v b="$bytes" \
+      'BEGIN { printf "| %s | %d | %d | %d | %d (%d) |\n", n, e, (s > 0 ? e / s : e), c, f, b }'
+  done < <(target_lines)
+  if [ "$failed" != 0 ]; then
+    echo "Crashes (inputs in $build/fuzz-$mode/<target>/artifacts/):" >&2
+    grep -l "ERROR:\|oracle failed\|Test unit written" "$build/fuzz-$mode"/*/log 2>/dev/null >&2 || true
+  fi
+  return "$failed"
+}
+
+case "$mode" in
+  ci)
+    build_targets fuzz_targets
+    run_all ci
+    ;;
+  campaign)
+    runs=${2:-10000000}
+    build_targets fuzz_targets
+    status=0
+    mkdir -p "$build/fuzz-campaign"
+    run_all campaign >"$build/fuzz-campaign/report.md" || status=$?
+    { echo; echo "$(date -u +%Y-%m-%d): $runs executions per target, $jobs at a time"; } \
+      >>"$build/fuzz-campaign/report.md"
+    cat "$build/fuzz-campaign/report.md"
+    exit "$status"
+    ;;
+  seeds)
+    build_targets fuzz_make_seeds
+    ASAN_OPTIONS=detect_leaks=0 "$build/tests/fuzz/fuzz_make_seeds" "$fuzz_dir"
+    ;;
+  *)
+    echo "usage: $0 ci | campaign [RUNS] | seeds" >&2
+    exit 2
+    ;;
+esac
