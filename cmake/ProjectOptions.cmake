@@ -12,7 +12,8 @@ if(TESSEL_FUZZ)
     message(FATAL_ERROR "TESSEL_FUZZ needs clang: configure with CC=clang CXX=clang++")
   endif()
   add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer
-    -fno-sanitize-recover=all)
+    -fno-sanitize-recover=all
+    -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/cmake/fuzz_coverage_ignore.txt)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

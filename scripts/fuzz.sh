@@ -19,7 +19,9 @@ jobs=${FUZZ_JOBS:-$(nproc 2>/dev/null || echo 2)}
 mode=${1:-ci}
 fuzz_dir="$root/tests/fuzz"
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
+# A smaller quarantine than the default 256 MiB: OpenSSL allocates so much per
+# input that recycling the quarantine's pages took a third of the time.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1:quarantine_size_mb=32}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 build_targets() {

@@ -4,6 +4,7 @@
 #include "selectors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const fuzz::ErrorQueueReset reset;
   using fuzz::BundleEntry;
   const fuzz::Input in = fuzz::split_input(data, size);
   switch (fuzz::entry<BundleEntry>(in.selector)) {

@@ -1,11 +1,14 @@
 // The CA's configuration text (NCONF, section "certificate"): read for
-// issuing and for CRLs, and used by the exports under the fixed CA.
+// issuing and for CRLs, used to issue the fixed request under the fixed CA,
+// and by CreateCRL.
+#include "fixed_authority.h"
 #include "fuzz_support.h"
 #include "libtessel/internal/ca.h"
 #include "libtessel/tessel_stb.h"
 #include "selectors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const fuzz::ErrorQueueReset reset;
   using fuzz::ConfigEntry;
   tessel::ensure_registered();
   const fuzz::Input in = fuzz::split_input(data, size);
@@ -26,10 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       break;
     }
     case ConfigEntry::kIssue: {
-      const std::string& req = fuzz::fixture("leaf.req");
-      result.reset(CreateCertificate(fuzz::bytes(req), fuzz::length(req), fuzz::bytes(key),
-                                     fuzz::length(key), nullptr, fuzz::bytes(ca), fuzz::length(ca),
-                                     cnf, cnf_len, nullptr, 0, nullptr, 0, TESSEL_FORM_DER));
+      tessel::IssueConfig config;
+      if (tessel::read_issue_config(cnf, cnf_len, config) == TESSEL_OK)
+        static_cast<void>(
+            fuzz::issue_unchecked(fuzz::fixed_authority().leaf_request.get(), config));
       break;
     }
     case ConfigEntry::kCreateCrl: {

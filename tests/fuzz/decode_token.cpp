@@ -4,6 +4,7 @@
 #include "selectors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const fuzz::ErrorQueueReset reset;
   const fuzz::Input in = fuzz::split_input(data, size);
   if (in.payload.size() < fuzz::kHeaderBytes) return 0;
   const std::string_view header = in.payload.substr(0, fuzz::kHeaderBytes);

@@ -4,6 +4,7 @@
 #include "selectors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const fuzz::ErrorQueueReset reset;
   const fuzz::Input in = fuzz::split_input(data, size);
   const std::string& key = fuzz::fixture(
       fuzz::entry<fuzz::KeyChoice>(in.selector) == fuzz::KeyChoice::kLevel128 ? "ca.key"

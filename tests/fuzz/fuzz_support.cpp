@@ -1,5 +1,7 @@
 #include "fuzz_support.h"
 
+#include <openssl/err.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -7,6 +9,10 @@
 #include <map>
 
 namespace fuzz {
+
+ErrorQueueReset::~ErrorQueueReset() {
+  ERR_clear_error();
+}
 
 Input split_input(const uint8_t* data, std::size_t size) {
   if (size == 0) return {};

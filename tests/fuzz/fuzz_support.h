@@ -27,6 +27,17 @@ inline constexpr char kPassword[] = "fuzz-password";
 // Separates the parts of a payload that carries more than one input.
 inline constexpr std::string_view kPartSeparator = "\n--part--\n";
 
+// Clears OpenSSL's error queue when the input is done. A failed call may
+// leave errors queued; their strings, allocated in one input and released in
+// a later one, would make every input look like a leak to libFuzzer and send
+// it into a leak check each time.
+struct ErrorQueueReset {
+  ErrorQueueReset() = default;
+  ErrorQueueReset(const ErrorQueueReset&) = delete;
+  ErrorQueueReset& operator=(const ErrorQueueReset&) = delete;
+  ~ErrorQueueReset();
+};
+
 struct Input {
   unsigned selector = 0;
   std::string_view payload;

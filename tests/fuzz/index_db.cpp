@@ -1,9 +1,10 @@
 // The CA's index database text: read and indexed, every row looked up and
-// its revocation info read, and written back; and the exports that take it
-// (CRL, revocation and issuing under the fixed CA).
+// its revocation info read, and written back; the exports that take it (CRL
+// and revocation under the fixed CA); and issuing into it.
 #include <openssl/safestack.h>
 #include <openssl/txt_db.h>
 
+#include "fixed_authority.h"
 #include "fuzz_support.h"
 #include "libtessel/internal/ca.h"
 #include "libtessel/internal/record.h"
@@ -37,6 +38,7 @@ void walk(std::string_view text, int unique_subject) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const fuzz::ErrorQueueReset reset;
   using fuzz::IndexEntry;
   const fuzz::Input in = fuzz::split_input(data, size);
   const unsigned char* index = fuzz::bytes(in.payload);
@@ -62,10 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       break;
     }
     case IndexEntry::kIssue: {
-      const std::string& req = fuzz::fixture("leaf.req");
-      result.reset(CreateCertificate(fuzz::bytes(req), fuzz::length(req), fuzz::bytes(key),
-                                     fuzz::length(key), nullptr, fuzz::bytes(ca), fuzz::length(ca),
-                                     nullptr, 0, index, index_len, "2A", 0, TESSEL_FORM_DER));
+      const fuzz::FixedAuthority& authority = fuzz::fixed_authority();
+      const tessel::IndexDbPtr db =
+          tessel::index_db_load(index, index_len, authority.config.unique_subject);
+      if (db)
+        static_cast<void>(
+            fuzz::issue_unchecked(authority.leaf_request.get(), authority.config, db.get()));
       break;
     }
     case IndexEntry::kCount:

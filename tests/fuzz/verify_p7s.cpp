@@ -4,6 +4,7 @@
 #include "selectors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const fuzz::ErrorQueueReset reset;
   const fuzz::Input in = fuzz::split_input(data, size);
   const auto entry = static_cast<unsigned>(fuzz::entry<fuzz::VerifyP7sEntry>(in.selector));
   const bool detached = (entry & 1U) != 0;
