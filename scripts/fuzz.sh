@@ -49,7 +49,7 @@ input_dirs() {
 stat_of() { awk -v k="stat::$1:" '$1 == k {v = $2} END {print v + 0}' "$2"; }
 
 # run_target MODE NAME DICT: one target's run; writes MODE/NAME/result as
-# "executions seconds crashes new_inputs new_bytes".
+# "executions seconds crashes new_inputs new_bytes date".
 run_target() {
   local mode=$1 name=$2 dict=$3
   local bin="$build/tests/fuzz/fuzz_$name" work="$build/fuzz-$mode/$name"
@@ -89,14 +89,14 @@ run_target() {
   local files bytes
   files=$(find "$work/corpus" -type f | wc -l)
   bytes=$(find "$work/corpus" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
-  echo "$executed $((SECONDS - start)) $crashes $files $bytes" >"$work/result"
+  echo "$executed $((SECONDS - start)) $crashes $files $bytes $(date -u +%Y-%m-%d)" >"$work/result"
 }
 
 # Runs every chosen target, FUZZ_JOBS at a time, then prints the table.
 run_all() {
   local mode=$1 name dict running=0
-  rm -f "$build/fuzz-$mode"/*/result
   while read -r name dict; do
+    rm -f "$build/fuzz-$mode/$name/result"
     if [ "$running" -ge "$jobs" ]; then
       wait -n || true
       running=$((running - 1))
@@ -109,20 +109,25 @@ run_all() {
 }
 
 report() {
-  local mode=$1 failed=0 name dict executed seconds crashes files bytes
-  echo "| target | executions | executions/s | crashes | new corpus inputs (bytes) |"
-  echo "|---|---:|---:|---:|---:|"
+  local mode=$1 failed=0 name dict executed seconds crashes files bytes day
+  echo "| target | executions | executions/s | crashes | new corpus inputs (bytes) | run |"
+  echo "|---|---:|---:|---:|---:|---|"
+  # The campaign table lists every target: a run of some targets keeps the
+  # others' last figures.
+  local list
+  list=$(if [ "$mode" = campaign ]; then cat "$build/tests/fuzz/targets.txt"; else target_lines; fi)
   while read -r name dict; do
     if [ ! -f "$build/fuzz-$mode/$name/result" ]; then
-      echo "| $name | - | - | not run | - |"
+      echo "| $name | - | - | not run | - | - |"
       failed=1
       continue
     fi
-    read -r executed seconds crashes files bytes <"$build/fuzz-$mode/$name/result"
+    read -r executed seconds crashes files bytes day <"$build/fuzz-$mode/$name/result"
     [ "$crashes" != 0 ] && failed=1
     awk -v n="$name" -v e="$executed" -v s="$seconds" -v c="$crashes" -v f="$files" -v b="$bytes" \
-      'BEGIN { printf "| %s | %d | %d | %d | %d (%d) |\n", n, e, (s > 0 ? e / s : e), c, f, b }'
-  done < <(target_lines)
+      -v d="$day" 'BEGIN {
+        printf "| %s | %d | %d | %d | %d (%d) | %s |\n", n, e, (s > 0 ? e / s : e), c, f, b, d }'
+  done <<<"$list"
   if [ "$failed" != 0 ]; then
     echo "Crashes (inputs in $build/fuzz-$mode/<target>/artifacts/):" >&2
     grep -l "ERROR:\|oracle failed\|Test unit written" "$build/fuzz-$mode"/*/log 2>/dev/null >&2 || true
@@ -141,7 +146,7 @@ case "$mode" in
     status=0
     mkdir -p "$build/fuzz-campaign"
     run_all campaign >"$build/fuzz-campaign/report.md" || status=$?
-    { echo; echo "$(date -u +%Y-%m-%d): $runs executions per target, $jobs at a time"; } \
+    echo "Last run: $(date -u +%Y-%m-%d), $runs executions per target, $jobs at a time." \
       >>"$build/fuzz-campaign/report.md"
     cat "$build/fuzz-campaign/report.md"
     exit "$status"
