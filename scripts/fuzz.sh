@@ -48,37 +48,41 @@ input_dirs() {
 # libFuzzer's figure of a finished or crashed run.
 stat_of() { awk -v k="stat::$1:" '$1 == k {v = $2} END {print v + 0}' "$2"; }
 
-# run_target MODE NAME DICT: one target's run; writes MODE/NAME/result as
-# "executions seconds crashes new_inputs new_bytes date".
+# run_target MODE NAME DICT SHARE SHARES: one process of a target; a
+# campaign runs SHARES of them side by side on one corpus, each with its
+# share of the executions. Writes MODE/NAME/result.SHARE as
+# "executions start end crashes" (times in seconds since 1970).
 run_target() {
-  local mode=$1 name=$2 dict=$3
+  local mode=$1 name=$2 dict=$3 share=$4 shares=$5
   local bin="$build/tests/fuzz/fuzz_$name" work="$build/fuzz-$mode/$name"
+  local log="$work/log.$share" last="$work/last.$share.log"
   local -a options=(-timeout=25 -print_final_stats=1 -artifact_prefix="$work/artifacts/")
   [ "$dict" != "-" ] && options+=(-dict="$dict")
   local -a inputs
   mapfile -t inputs < <(input_dirs "$name")
   mkdir -p "$work/corpus" "$work/artifacts"
-  : >"$work/log"
-  local executed=0 crashes=0 start=$SECONDS
+  : >"$log"
+  local executed=0 crashes=0 start
+  start=$(date +%s)
   if [ "$mode" = ci ]; then
     # A fresh corpus each time; the fixed inputs must all pass first.
     rm -rf "$work/corpus" && mkdir -p "$work/corpus"
-    "$bin" -runs=0 "${options[@]}" "${inputs[@]}" >>"$work/log" 2>&1 || crashes=1
+    "$bin" -runs=0 "${options[@]}" "${inputs[@]}" >>"$log" 2>&1 || crashes=1
     if [ "$crashes" = 0 ]; then
       "$bin" -max_total_time="${FUZZ_SECONDS:-10}" "${options[@]}" "$work/corpus" "${inputs[@]}" \
-        >>"$work/log" 2>&1 || crashes=1
-      executed=$(stat_of number_of_executed_units "$work/log")
+        >>"$log" 2>&1 || crashes=1
+      executed=$(stat_of number_of_executed_units "$log")
     fi
   else
     # The working corpus stays between campaigns; after a crash the run goes
     # on with the executions left, up to five crashes.
-    local remaining=$runs rc n
+    local remaining=$((runs / shares + (share <= runs % shares ? 1 : 0))) rc n
     while [ "$remaining" -gt 0 ] && [ "$crashes" -lt 5 ]; do
       rc=0
       nice -n 19 "$bin" -runs="$remaining" "${options[@]}" "$work/corpus" "${inputs[@]}" \
-        >"$work/last.log" 2>&1 || rc=$?
-      cat "$work/last.log" >>"$work/log"
-      n=$(stat_of number_of_executed_units "$work/last.log")
+        >"$last" 2>&1 || rc=$?
+      cat "$last" >>"$log"
+      n=$(stat_of number_of_executed_units "$last")
       executed=$((executed + n))
       remaining=$((remaining - n))
       [ "$rc" = 0 ] && break
@@ -86,30 +90,32 @@ run_target() {
       [ "$n" = 0 ] && break
     done
   fi
-  local files bytes
-  files=$(find "$work/corpus" -type f | wc -l)
-  bytes=$(find "$work/corpus" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
-  echo "$executed $((SECONDS - start)) $crashes $files $bytes $(date -u +%Y-%m-%d)" >"$work/result"
+  echo "$executed $start $(date +%s) $crashes" >"$work/result.$share"
 }
 
-# Runs every chosen target, FUZZ_JOBS at a time, then prints the table.
+# Runs every chosen target (a campaign: FUZZ_JOBS processes of each, so that
+# the slowest targets too use every core), FUZZ_JOBS processes at a time,
+# then prints the table.
 run_all() {
-  local mode=$1 name dict running=0
+  local mode=$1 name dict share shares=1 running=0
+  [ "$mode" = campaign ] && shares=$jobs
   while read -r name dict; do
-    rm -f "$build/fuzz-$mode/$name/result"
-    if [ "$running" -ge "$jobs" ]; then
-      wait -n || true
-      running=$((running - 1))
-    fi
-    run_target "$mode" "$name" "$dict" &
-    running=$((running + 1))
+    rm -f "$build/fuzz-$mode/$name"/result.*
+    for share in $(seq "$shares"); do
+      if [ "$running" -ge "$jobs" ]; then
+        wait -n || true
+        running=$((running - 1))
+      fi
+      run_target "$mode" "$name" "$dict" "$share" "$shares" &
+      running=$((running + 1))
+    done
   done < <(target_lines)
   wait || true
   report "$mode"
 }
 
 report() {
-  local mode=$1 failed=0 name dict executed seconds crashes files bytes day
+  local mode=$1 failed=0 name dict work
   echo "| target | executions | executions/s | crashes | new corpus inputs (bytes) | run |"
   echo "|---|---:|---:|---:|---:|---|"
   # The campaign table lists every target: a run of some targets keeps the
@@ -117,20 +123,28 @@ report() {
   local list
   list=$(if [ "$mode" = campaign ]; then cat "$build/tests/fuzz/targets.txt"; else target_lines; fi)
   while read -r name dict; do
-    if [ ! -f "$build/fuzz-$mode/$name/result" ]; then
+    work="$build/fuzz-$mode/$name"
+    if ! compgen -G "$work/result.*" >/dev/null; then
       echo "| $name | - | - | not run | - | - |"
       failed=1
       continue
     fi
-    read -r executed seconds crashes files bytes day <"$build/fuzz-$mode/$name/result"
-    [ "$crashes" != 0 ] && failed=1
-    awk -v n="$name" -v e="$executed" -v s="$seconds" -v c="$crashes" -v f="$files" -v b="$bytes" \
-      -v d="$day" 'BEGIN {
-        printf "| %s | %d | %d | %d | %d (%d) | %s |\n", n, e, (s > 0 ? e / s : e), c, f, b, d }'
+    local files bytes
+    files=$(find "$work/corpus" -type f | wc -l)
+    bytes=$(find "$work/corpus" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
+    cat "$work"/result.* | awk -v n="$name" -v f="$files" -v b="$bytes" '
+      { e += $1; c += $4; if (first == "" || $2 < first) first = $2; if ($3 > last) last = $3 }
+      END {
+        s = last - first
+        when = "date -u -d @" last " +%Y-%m-%d"
+        when | getline day
+        printf "| %s | %d | %d | %d | %d (%d) | %s |\n", n, e, (s > 0 ? e / s : e), c, f, b, day
+        exit c > 0
+      }' || failed=1
   done <<<"$list"
   if [ "$failed" != 0 ]; then
     echo "Crashes (inputs in $build/fuzz-$mode/<target>/artifacts/):" >&2
-    grep -l "ERROR:\|oracle failed\|Test unit written" "$build/fuzz-$mode"/*/log 2>/dev/null >&2 || true
+    grep -l "ERROR:\|oracle failed\|Test unit written" "$build/fuzz-$mode"/*/log.* 2>/dev/null >&2 || true
   fi
   return "$failed"
 }
