@@ -83,6 +83,12 @@ EVP_PKEY* key_from_info(const PKCS8_PRIV_KEY_INFO* info) {
   return EVP_PKCS82PKEY(info);
 }
 
+bool contains(const unsigned char* p, int32_t len, std::string_view what) {
+  return p != nullptr && len > 0 &&
+         std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(len))
+                 .find(what) != std::string_view::npos;
+}
+
 // NCONF's ".include" directive reads files (or every file of a folder): a
 // library that works on the caller's bytes only must not follow it. The
 // reader joins a line ending in a backslash with the next, and after a NUL
@@ -162,9 +168,13 @@ CONF* load_config(const unsigned char* p, int32_t len) {
 }
 
 EVP_PKEY* load_public_key(const unsigned char* p, int32_t len) {
-  if (EVP_PKEY* k = attempt<EVP_PKEY>(
-          p, len, [](BIO* b) { return PEM_read_bio_PUBKEY(b, nullptr, no_password, nullptr); }))
-    return k;
+  // OpenSSL 3.0 assembles its decoders before it looks at the text, which
+  // costs more than the rest of a signature check; it takes only the PEM
+  // blocks named "PUBLIC KEY" and "RSA PUBLIC KEY", so other texts skip it.
+  if (contains(p, len, "PUBLIC KEY-----"))
+    if (EVP_PKEY* k = attempt<EVP_PKEY>(
+            p, len, [](BIO* b) { return PEM_read_bio_PUBKEY(b, nullptr, no_password, nullptr); }))
+      return k;
   if (EVP_PKEY* k = attempt<EVP_PKEY>(p, len, [](BIO* b) { return b2i_PublicKey_bio(b); }))
     return k;
   if (X509Ptr cert{load_certificate(p, len)}) {
