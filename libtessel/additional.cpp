@@ -8,6 +8,8 @@
 #include <openssl/pkcs12.h>
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "libtessel/internal/loaders.h"
 #include "libtessel/internal/ossl.h"
@@ -81,6 +83,37 @@ EVP_PKEY* key_from_info(const PKCS8_PRIV_KEY_INFO* info) {
   return EVP_PKCS82PKEY(info);
 }
 
+bool contains(const unsigned char* p, int32_t len, std::string_view what) {
+  return p != nullptr && len > 0 &&
+         std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(len))
+                 .find(what) != std::string_view::npos;
+}
+
+// NCONF's ".include" directive reads files (or every file of a folder): a
+// library that works on the caller's bytes only must not follow it. The
+// reader joins a line ending in a backslash with the next, and after a NUL
+// byte it goes on with the next line as well, so the directive is looked for
+// in the joined text, and a text with a NUL is refused outright.
+bool names_a_file(const unsigned char* p, int32_t len) {
+  if (p == nullptr || len <= 0) return false;
+  const std::string_view text(reinterpret_cast<const char*>(p), static_cast<std::size_t>(len));
+  if (text.find('\0') != std::string_view::npos) return true;
+  std::string joined;
+  joined.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      std::size_t end = i + 1;
+      while (end < text.size() && text[end] == '\r') ++end;
+      if (end < text.size() && text[end] == '\n') {
+        i = end;
+        continue;
+      }
+    }
+    joined += text[i];
+  }
+  return joined.find(".include") != std::string::npos;
+}
+
 }  // namespace
 
 X509_REQ* load_request(const unsigned char* p, int32_t len) {
@@ -125,6 +158,7 @@ CMS_ContentInfo* load_cms(const unsigned char* p, int32_t len) {
 }
 
 CONF* load_config(const unsigned char* p, int32_t len) {
+  if (names_a_file(p, len)) return nullptr;
   BioPtr bio = filled_bio(p, len);
   if (!bio) return nullptr;
   ConfPtr conf(NCONF_new(nullptr));
@@ -134,9 +168,13 @@ CONF* load_config(const unsigned char* p, int32_t len) {
 }
 
 EVP_PKEY* load_public_key(const unsigned char* p, int32_t len) {
-  if (EVP_PKEY* k = attempt<EVP_PKEY>(
-          p, len, [](BIO* b) { return PEM_read_bio_PUBKEY(b, nullptr, no_password, nullptr); }))
-    return k;
+  // OpenSSL 3.0 assembles its decoders before it looks at the text, which
+  // costs more than the rest of a signature check; it takes only the PEM
+  // blocks named "PUBLIC KEY" and "RSA PUBLIC KEY", so other texts skip it.
+  if (contains(p, len, "PUBLIC KEY-----"))
+    if (EVP_PKEY* k = attempt<EVP_PKEY>(
+            p, len, [](BIO* b) { return PEM_read_bio_PUBKEY(b, nullptr, no_password, nullptr); }))
+      return k;
   if (EVP_PKEY* k = attempt<EVP_PKEY>(p, len, [](BIO* b) { return b2i_PublicKey_bio(b); }))
     return k;
   if (X509Ptr cert{load_certificate(p, len)}) {

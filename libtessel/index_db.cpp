@@ -4,7 +4,6 @@
 #include <openssl/err.h>
 #include <openssl/lhash.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "libtessel/internal/ca.h"
@@ -48,6 +47,20 @@ char** lookup(int column, const char* value, char* (&row)[kIndexColumns + 1]) {
   return row;
 }
 
+// TXT_DB reads a comment line in one piece only when it fits its first
+// buffer (512 octets with the terminator); the rest of a longer one would
+// be read as a row.
+constexpr std::size_t kLongestComment = 511;
+
+// The field separators of a line as TXT_DB counts them: a tab right after a
+// backslash belongs to the field.
+std::size_t separators(const char* begin, const char* end) {
+  std::size_t n = 0;
+  for (const char* c = begin; c != end; ++c)
+    if (*c == '\t' && (c == begin || c[-1] != '\\')) ++n;
+  return n;
+}
+
 // Every row has its six fields, and the text holds no NUL byte. TXT_DB_read
 // refuses other texts as well, but leaks the rows it had read before the
 // bad line, so they are turned away before it sees them.
@@ -59,7 +72,8 @@ bool rows_fit(const unsigned char* p, int32_t len) {
     const auto* end = static_cast<const char*>(std::memchr(text + start, '\n', n - start));
     const std::size_t stop = end != nullptr ? static_cast<std::size_t>(end - text) : n;
     // Lines starting with '#' are comments to the reader.
-    if (text[start] != '#' && std::count(text + start, text + stop, '\t') != kIndexColumns - 1)
+    if (text[start] == '#' ? stop + 1 - start > kLongestComment
+                           : separators(text + start, text + stop) != kIndexColumns - 1)
       return false;
     start = stop + 1;
   }

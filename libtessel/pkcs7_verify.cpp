@@ -49,11 +49,22 @@ TESSEL_API CRYPTOCASE* VerifySignP7S(const unsigned char* cms, int32_t cms_len,
   tessel::BioPtr detached;
   if (content != nullptr) {
     int32_t status = TESSEL_OK;
-    detached = tessel::input_bio(content, content_len, status);
-    if (!detached) {
+    tessel::BioPtr bytes = tessel::input_bio(content, content_len, status);
+    if (!bytes) {
       rec->status = status;
       return rec;
     }
+    // CMS_verify reads detached content from a memory BIO through a copy of
+    // its own, which OpenSSL 3.0 loses when the content cannot be digested
+    // (a digest algorithm it does not know): behind a null filter the
+    // content is read in place, and its end must read as the end.
+    BIO_set_mem_eof_return(bytes.get(), 0);
+    detached.reset(BIO_new(BIO_f_null()));
+    if (!detached) {
+      rec->status = TESSEL_BIO_ALLOC_FAILED;
+      return rec;
+    }
+    BIO_push(detached.get(), bytes.release());
   }
   tessel::X509ListPtr extra;
   if (cert != nullptr) {

@@ -40,15 +40,19 @@ bool SameName(const QString& a, const QString& b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+QStringList LinesOf(const QByteArray& contents) {
+  QStringList lines = QString::fromUtf8(contents).split(u'\n');
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // the final line feed
+  return lines;
+}
+
 std::optional<QStringList> ReadLines(const QString& file) {
   QFile input(file);
   if (!input.open(QIODevice::ReadOnly)) {
     if (input.exists()) return std::nullopt;
     return QStringList{};
   }
-  QStringList lines = QString::fromUtf8(input.readAll()).split(u'\n');
-  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();  // the final line feed
-  return lines;
+  return LinesOf(input.readAll());
 }
 
 bool BreaksLine(const QString& text) {
@@ -59,9 +63,16 @@ bool BreaksLine(const QString& text) {
 
 QString ReadProfileString(const QString& file, const QString& section, const QString& key,
                           const QString& fallback, int buffer_chars) {
+  QFile input(file);
+  const QByteArray contents = input.open(QIODevice::ReadOnly) ? input.readAll() : QByteArray();
+  return FindProfileString(contents, section, key, fallback, buffer_chars);
+}
+
+QString FindProfileString(const QByteArray& contents, const QString& section, const QString& key,
+                          const QString& fallback, int buffer_chars) {
   QString result = fallback;
   bool in_section = false;
-  for (const QString& raw : ReadLines(file).value_or(QStringList{})) {
+  for (const QString& raw : LinesOf(contents)) {
     const ProfileLine line = Classify(raw);
     if (line.kind == ProfileLine::Kind::kSection) in_section = SameName(line.name, section);
     if (in_section && line.kind == ProfileLine::Kind::kEntry && SameName(line.name, key)) {

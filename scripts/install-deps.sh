@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libboost-dev nlohmann-json3-dev
   clang-format valgrind
+  clang libclang-rt-14-dev
   curl wrk nginx fonts-dejavu-core xauth xvfb
   dbus-daemon desktop-file-utils
   python3 python3-selenium chromium chromium-driver libnss3-tools iproute2 util-linux passwd

@@ -2,6 +2,7 @@
 # Installs what is needed, builds, and runs every test.
 #   test.sh            Release build in build/
 #   test.sh --sanitize AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+# The plain run also runs the fuzz targets briefly (scripts/fuzz.sh ci).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -18,3 +19,8 @@ fi
 export QT_QPA_PLATFORM=offscreen
 cd "$dir"
 ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
+# The fuzz targets (their own clang build in build-fuzz/): every seed and
+# regression input, then each target briefly.
+if [ "${1:-}" != "--sanitize" ]; then
+  "$root/scripts/fuzz.sh" ci
+fi

@@ -20,7 +20,8 @@ X509* load_certificate(const unsigned char* p, int32_t len);     // PEM, DER
 X509_CRL* load_crl(const unsigned char* p, int32_t len);         // PEM, DER
 PKCS7* load_pkcs7(const unsigned char* p, int32_t len);          // PEM, DER
 CMS_ContentInfo* load_cms(const unsigned char* p, int32_t len);  // PEM, DER, S/MIME
-CONF* load_config(const unsigned char* p, int32_t len);          // NCONF text
+// NCONF text; a text with an ".include" directive is refused.
+CONF* load_config(const unsigned char* p, int32_t len);
 // PEM public key, public key blob, certificate, request.
 EVP_PKEY* load_public_key(const unsigned char* p, int32_t len);
 // PKCS#8 PEM only, plain or encrypted; a null password is the empty one.

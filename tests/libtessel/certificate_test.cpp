@@ -5,6 +5,7 @@
 #include <openssl/x509v3.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "ca_support.h"
 
@@ -212,6 +213,9 @@ TEST_F(Issuing, InputStatuses) {
     OPENSSL_free(der);
     tampered[tampered.find("holdeR") + 5] = 'r';
   }
+  // A file a configuration could pull in: read, it would fail the policy.
+  const std::string included = ::testing::TempDir() + "tessel_included.cnf";
+  std::ofstream(included) << "[certificate]\npolicy = nowhere\n";
   struct Input {
     const char* what;
     std::string request, key, password, ca_cert, conf, index;
@@ -232,6 +236,12 @@ TEST_F(Issuing, InputStatuses) {
       {"garbage config", request_, key, "", cert, "[ broken", "", false, TESSEL_BAD_CONFIG},
       {"missing policy", request_, key, "", cert, config("policy = nowhere"), "", false,
        TESSEL_NO_POLICY},
+      // The library reads no files: an include directive is refused, also
+      // when a line continuation spells it.
+      {"config including a file", request_, key, "", cert, ".include " + included + "\n", "", false,
+       TESSEL_BAD_CONFIG},
+      {"include over two lines", request_, key, "", cert, ".inc\\\r\nlude=" + included + "\n", "",
+       false, TESSEL_BAD_CONFIG},
       {"five columns", request_, key, "", cert, "", "V\t1\t\t01\tunknown\n", false,
        TESSEL_BAD_INDEX_DB},
   };

@@ -114,6 +114,12 @@ TEST_F(IndexDb, UnreadableDatabases) {
       {"a NUL byte", std::string("V\t300101000000Z\t\t05\tunknown\t/CN=a\0b\n", 36), ""},
       {"two rows, one serial",
        "V\t300101000000Z\t\t05\tunknown\t/CN=a\nR\t300101000000Z\t\t0005\tunknown\t/CN=b\n", ""},
+      // The reader would leak the first row on these: an escaped tab is no
+      // separator, and a comment line longer than its buffer goes on as a row.
+      {"a tab after a backslash",
+       "V\t300101000000Z\t\t04\tunknown\t/CN=a\nV\t300101000000Z\t\\\t05\tunknown\t/CN=b\n", ""},
+      {"a comment line of 512 octets",
+       "V\t300101000000Z\t\t04\tunknown\t/CN=a\n#" + std::string(510, 'c') + "\n", ""},
       {"two valid rows, one subject",
        "V\t300101000000Z\t\t05\tunknown\t/CN=a\nV\t300101000000Z\t\t06\tunknown\t/CN=a\n", ""},
   };

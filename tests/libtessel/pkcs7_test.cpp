@@ -3,6 +3,8 @@
 #include <openssl/cms.h>
 #include <openssl/err.h>
 
+#include <algorithm>
+
 #include "tessel_support.h"
 
 namespace {
@@ -244,6 +246,20 @@ TEST_F(SignedData, VerifyAndConvertInputs) {
   // Content given but empty cannot be put into its BIO.
   EXPECT_EQ(Case(VerifySignP7S(pem.data(), len(pem), bytes(kContent), 0, nullptr, 0))->status,
             TESSEL_BIO_WRITE_FAILED);
+}
+
+// A digest algorithm OpenSSL does not know in the structure's list fails
+// the check and loses nothing (OpenSSL 3.0 leaked its copy of the content).
+TEST_F(SignedData, DetachedContentUnderAnUnknownDigestAlgorithm) {
+  Case rec = sign(*a_, TESSEL_FORM_DER, TESSEL_CMS_DETACHED);
+  ASSERT_EQ(rec->status, TESSEL_OK);
+  Bytes der = data_of(rec.get());
+  const Bytes belt_hash = {0x06, 0x09, 0x2A, 0x70, 0x00, 0x02, 0x00, 0x22, 0x65, 0x1F, 0x51};
+  const auto at = std::search(der.begin(), der.end(), belt_hash.begin(), belt_hash.end());
+  ASSERT_NE(at, der.end());
+  // The first one is in the digestAlgorithms list.
+  der[static_cast<std::size_t>(at - der.begin()) + belt_hash.size() - 1] = 0x41;
+  EXPECT_EQ(verify(der, &kContent, nullptr)->status, TESSEL_VERIFY_FAILED);
 }
 
 }  // namespace
