@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "providers/linked_components.h"
 
 namespace {
 
@@ -16,8 +17,10 @@ class CTavrik_Crypt_ServerApp {  // NOLINT
   int Run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    providers::LinkedComponents components;
     app::Program program;
     program.listener_options = app::DefaultListenerOptions();
+    program.token_components = &components;
     app::CTavrik_Crypt_ServerDlg window(program);
     window.hide();
     window.InitMainWindow();

@@ -63,6 +63,10 @@ void ServerLifecycle::InitMainWindow() {
       "В настройках Вы можете изменить носитель по умолчанию при старте приложения"));
   view_.UpdateTrayIcon(false, QString());
   ReadSettings();
+  if (program_.token_components != nullptr)
+    program_.provider_registry = std::make_unique<ProviderRegistry>(
+        program_.service, program_.token_watcher, program_.temp_folder,
+        *program_.token_components);
   // Session notifications need the Windows session library; without it none arrive.
   program_.session_registered = false;
   if (program_.session_library.Load("WtsApi32.dll") &&
@@ -98,6 +102,8 @@ void ServerLifecycle::StartServer() {
 }
 
 void ServerLifecycle::CompleteStart() {
+  if (program_.provider_registry)
+    program_.provider_registry->Resume(program_.service.active_provider.get());
   if (!StartListener()) return;
   // The tray tells the truth: a listener that failed to start leaves it stopped.
   view_.UpdateTrayIcon(program_.server_running, program_.service.active_provider.get());
@@ -132,8 +138,10 @@ bool ServerLifecycle::StartListener() {
 
 void ServerLifecycle::ProviderCleanup() {
   const QString active = program_.service.active_provider.get();
-  if (auto* provider = program_.service.providers.Find(active)) provider->Shutdown();
-  if (active == providers::AvestName())
+  // Open token dialogs answer Cancel; the provider waits for its requests.
+  const uint32_t result =
+      program_.provider_registry ? program_.provider_registry->Shutdown(active) : 0;
+  if (active == providers::AvestName() && result == 0)
     providers::ShutdownAvestLibrary(program_.avest, program_.service.log);
 }
 
@@ -156,6 +164,7 @@ void ServerLifecycle::ExitProgram() {
     program_.session_registered = false;
   }
   if (program_.server_running) ProviderCleanup();
+  if (program_.provider_registry) program_.provider_registry->CloseDialogs();
   view_.RemoveTrayIcon();
   view_.Quit();
 }
