@@ -24,7 +24,7 @@ void AnswerFromHook(CGetPassDlg* dialog) {
 
 }  // namespace
 
-providers::TokenDialogAnswer TokenDialogHost::Show(const providers::TokenDialogRequest& request) {
+providers::TokenDialogAnswer TokenDialogHost::ShowTokenDialog(const providers::TokenDialogRequest& request) {
   auto pending = std::make_shared<Pending>();
   pending->request = request;
   {
@@ -67,8 +67,8 @@ void TokenDialogHost::Finish(const std::shared_ptr<Pending>& pending, CGetPassDl
                              bool accepted) {
   providers::TokenDialogAnswer answer;
   answer.accepted = accepted;
-  answer.serial = providers::SerialOfTokenText(dialog->token_text());
-  answer.password = dialog->TakePassword();
+  answer.selected_token_id = providers::SerialOfTokenText(dialog->token_text());
+  answer.entered_password = dialog->TakePassword();
   if (!accepted) answer = {};
   {
     std::lock_guard guard(mutex_);

@@ -25,8 +25,8 @@ class TokenDialogHost final : public QObject, public providers::TokenDialog {
   explicit TokenDialogHost(providers::TokenComponents& components) : components_(components) {}
   ~TokenDialogHost() override { Close(); }
 
-  // ShowTokenDialog: blocks the calling thread until the answer.
-  providers::TokenDialogAnswer Show(const providers::TokenDialogRequest& request) override;
+  // Blocks the calling thread until the answer.
+  providers::TokenDialogAnswer ShowTokenDialog(const providers::TokenDialogRequest& request) override;
   // Window thread: open dialogs answer Cancel, and so does every later one
   // until Open.
   void Close();

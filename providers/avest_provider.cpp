@@ -38,12 +38,12 @@ uint32_t AvestProvider::Sign(char* output, uint32_t* length, const char* body,
   if (!vendor.Load()) return kAvestLibraryError;
   const std::string origin = context_.Origin();
 
-  std::unique_lock held(lock_, std::defer_lock);
+  std::unique_lock held(avest_lock_, std::defer_lock);
   if (!held.try_lock_for(kLockWait)) return kAvestSignFailed;
   // An open session serves only the page that opened it.
-  const bool reuse = timer_.active() && session_ != nullptr && session_origin_ == origin;
+  const bool reuse = timer_.active() && avest_session_ != nullptr && session_origin_ == origin;
   if (!reuse) {
-    if (timer_.active() && session_ == nullptr) timer_.Abandon();
+    if (timer_.active() && avest_session_ == nullptr) timer_.Abandon();
     held.unlock();
     void* opened = nullptr;
     const uint32_t result = vendor.login(nullptr, nullptr, &opened, context_.AvestLoginMode());
@@ -58,8 +58,8 @@ uint32_t AvestProvider::Sign(char* output, uint32_t* length, const char* body,
       return locked ? kAvestLoginFailed : kAvestSignFailed;
     }
     // One session at a time: another page's session ends with this one's start.
-    if (session_ != nullptr) log_.Event(kLogAvCmLogout, vendor.logout(session_, 0));
-    session_ = opened;
+    if (avest_session_ != nullptr) log_.Event(kLogAvCmLogout, vendor.logout(avest_session_, 0));
+    avest_session_ = opened;
     session_origin_ = origin;
     timer_.Start(lifetime_, [this] { TimerLogout(); });
   }
@@ -69,7 +69,7 @@ uint32_t AvestProvider::Sign(char* output, uint32_t* length, const char* body,
   uint32_t size = SignatureCapacity(*length);
   std::vector<unsigned char> signature(size);
   const uint32_t result =
-      components_.SignAvest(vendor.sign, session_, data->data(),
+      components_.SignAvest(vendor.sign, avest_session_, data->data(),
                             static_cast<uint32_t>(data->size()), signature.data(), &size,
                             kAvestSignFlags);
   held.unlock();
@@ -81,29 +81,29 @@ uint32_t AvestProvider::Sign(char* output, uint32_t* length, const char* body,
 
 void AvestProvider::TimerLogout() {
   VendorCalls vendor;
-  if (vendor.Load()) log_.Event(kLogAvCmLogout, vendor.logout(session_, 0));
-  session_ = nullptr;
+  if (vendor.Load()) log_.Event(kLogAvCmLogout, vendor.logout(avest_session_, 0));
+  avest_session_ = nullptr;
 }
 
 void AvestProvider::Forget() {
-  std::unique_lock held(lock_, std::defer_lock);
-  if (!held.try_lock_for(kLockWait) || session_ == nullptr) return;
+  std::unique_lock held(avest_lock_, std::defer_lock);
+  if (!held.try_lock_for(kLockWait) || avest_session_ == nullptr) return;
   VendorCalls vendor;
-  if (vendor.Load()) vendor.logout(session_, 0);
-  session_ = nullptr;
+  if (vendor.Load()) vendor.logout(avest_session_, 0);
+  avest_session_ = nullptr;
 }
 
 uint32_t AvestProvider::Shutdown() {
   gate_.Stop();
   gate_.WaitIdle(kCleanupWait);
-  std::unique_lock held(lock_, std::defer_lock);
+  std::unique_lock held(avest_lock_, std::defer_lock);
   // A request that still holds the session keeps the library loaded.
   if (!held.try_lock_for(kLockWait)) return kAvestSignFailed;
   timer_.Abandon();
-  if (session_ == nullptr) return 0;
+  if (avest_session_ == nullptr) return 0;
   VendorCalls vendor;
-  const uint32_t result = vendor.Load() ? vendor.logout(session_, 0) : kAvestLibraryError;
-  session_ = nullptr;
+  const uint32_t result = vendor.Load() ? vendor.logout(avest_session_, 0) : kAvestLibraryError;
+  avest_session_ = nullptr;
   log_.Event(kLogAvCmLogout, result);
   return result;
 }

@@ -48,10 +48,10 @@ class AvestProvider final : public SigningProvider {
   ProviderLog& log_;
   const std::chrono::milliseconds lifetime_;
 
-  std::timed_mutex lock_;  // AvestLock: the session, its origin and the timer
-  void* session_ = nullptr;
+  std::timed_mutex avest_lock_;  // the session, its origin and the timer
+  void* avest_session_ = nullptr;
   std::string session_origin_;
-  TokenTimer timer_{lock_};
+  TokenTimer timer_{avest_lock_};
   ProviderGate gate_;
 };
 

@@ -18,14 +18,14 @@ struct TokenDialogRequest {
 
 struct TokenDialogAnswer {
   bool accepted = false;
-  std::string serial;  // the token text without its first four characters
-  SecretText password;
+  std::string selected_token_id;  // the token text without its first four characters
+  SecretText entered_password;
 };
 
 class TokenDialog {
  public:
   virtual ~TokenDialog() = default;
-  virtual TokenDialogAnswer Show(const TokenDialogRequest& request) = 0;
+  virtual TokenDialogAnswer ShowTokenDialog(const TokenDialogRequest& request) = 0;
 };
 
 // The dialog's line that names who asks.

@@ -59,7 +59,7 @@ class Zorvik2Provider final : public SigningProvider {
   const std::chrono::milliseconds lifetime_;
 
   std::timed_mutex lock_;  // the timer lock: the login state and the timer
-  bool logged_in_ = false;  // Zorvik2LoggedIn
+  bool zorvik2_logged_in_ = false;
   std::string login_origin_;
   std::string selected_token_id_;
   TokenTimer timer_{lock_};

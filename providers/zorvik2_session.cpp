@@ -20,13 +20,13 @@ uint32_t Zorvik2Provider::LoginZorvik2(std::unique_lock<std::timed_mutex>& held,
   if (!held.try_lock_for(kLockWait)) return 1;
   if (timer_.active()) {
     // The open login serves only the page that opened it.
-    if (logged_in_ && login_origin_ == origin) return 0;
-    if (!logged_in_) timer_.Abandon();
+    if (zorvik2_logged_in_ && login_origin_ == origin) return 0;
+    if (!zorvik2_logged_in_) timer_.Abandon();
   }
   held.unlock();
 
   for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
-    const TokenDialogAnswer answer = dialog_.Show({true, origin});
+    const TokenDialogAnswer answer = dialog_.ShowTokenDialog({true, origin});
     if (!answer.accepted) return 1;
     const int32_t status = LogIn(held, answer, origin);
     if (status == ZORVIK_OK) return 0;
@@ -49,13 +49,13 @@ int32_t Zorvik2Provider::LogIn(std::unique_lock<std::timed_mutex>& held,
       return 1;
     }
     // The middleware ends any earlier login when asked for a new one.
-    logged_in_ = false;
+    zorvik2_logged_in_ = false;
     const ZorvikRecord login(components_,
-                             components_.AuthUser(answer.serial.c_str(), answer.password.c_str()));
+                             components_.AuthUser(answer.selected_token_id.c_str(), answer.entered_password.c_str()));
     if (login.ok()) {
-      logged_in_ = true;
+      zorvik2_logged_in_ = true;
       login_origin_ = origin;
-      selected_token_id_ = answer.serial;
+      selected_token_id_ = answer.selected_token_id;
       StartLogoutTimer();
       return ZORVIK_OK;
     }
@@ -70,7 +70,7 @@ void Zorvik2Provider::StartLogoutTimer() {
   timer_.Start(lifetime_, [this] {
     const ZorvikRecord logout(components_, components_.DeAuthUser());
     log_.Event(kLogZorvik2Logout, static_cast<uint32_t>(logout.status()));
-    logged_in_ = false;
+    zorvik2_logged_in_ = false;
   });
 }
 
@@ -78,7 +78,7 @@ void Zorvik2Provider::Forget() {
   std::unique_lock held(lock_, std::defer_lock);
   if (!held.try_lock_for(kLockWait)) return;
   const ZorvikRecord logout(components_, components_.DeAuthUser());
-  logged_in_ = false;
+  zorvik2_logged_in_ = false;
 }
 
 uint32_t Zorvik2Provider::Shutdown() {
@@ -88,10 +88,10 @@ uint32_t Zorvik2Provider::Shutdown() {
   const bool locked = held.try_lock_for(kLockWait);
   if (locked) timer_.Abandon();
   // A request stuck past the wait still loses the login under it.
-  if (!locked || logged_in_) {
+  if (!locked || zorvik2_logged_in_) {
     const ZorvikRecord logout(components_, components_.DeAuthUser());
     log_.Event(kLogZorvik2Logout, static_cast<uint32_t>(logout.status()));
-    if (locked) logged_in_ = false;
+    if (locked) zorvik2_logged_in_ = false;
   }
   return 0;
 }

@@ -117,12 +117,12 @@ int32_t ZorvikProvider::SignFile(const std::string& path, const std::string& ori
       if (cached) password = cache_.c_str();
     }
     if (!cached) {
-      TokenDialogAnswer answer = dialog_.Show({false, origin});
+      TokenDialogAnswer answer = dialog_.ShowTokenDialog({false, origin});
       if (!answer.accepted) {
         code = kZorvikCancelled;
         return result;
       }
-      password = std::move(answer.password);
+      password = std::move(answer.entered_password);
     }
     result = components_.SignZorvik(folder.c_str(), path.c_str(), password.c_str());
     if (result == 0 && !cached) CachePassword(password, origin);

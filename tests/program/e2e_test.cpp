@@ -19,6 +19,8 @@ using testing_support::TempDir;
 
 using testing_support::kPort;
 const std::string kInvalid = R"({"error":"invalid request","status":"OK"})";
+// The Zorvik2 provider's answer when its token dialog is cancelled.
+const std::string kZorvik2Error = R"({"error":"Zorvik2 error","errorCode":222,"status":"OK"})";
 
 using EndToEndTest = testing_support::ProgramTest;
 
@@ -45,8 +47,8 @@ TEST_F(EndToEndTest, ActionsAndRepliesOverTls) {
        "Invalid get request | ?action=version&v=2 | Return message: invalid get request"},
       {"?action=check%4Cs", "", kInvalid,
        "Invalid get request | ?action=check%4Cs | Return message: invalid get request"},
-      {"?action=getDocSign", "-X POST -d QUJD", R"({"error":"signing error","status":"OK"})",
-       "Sign failed | Return message: unknown signing error, check retcodes"},
+      {"?action=getDocSign", "-X POST -d QUJD", kZorvik2Error,
+       "Sign failed | Return message: Zorvik2 login error"},
       {"?action=checkLs", "-X POST -d QUJD", kInvalid,
        "Invalid post request | ?action=checkLs | Return message: invalid post request"},
       {"", "-X POST -d QUJD", kInvalid, "Request string is empty"},
@@ -113,7 +115,7 @@ TEST_F(EndToEndTest, BodiesHeadersAndKeepAlive) {
   testing_support::WriteFile(dir_ / "body.txt", std::string(4'000'000, 'A'));
   EXPECT_EQ(Post("?action=getDocSign",
                  "-H 'Expect: 100-continue' -H 'option: 8' --data-binary @" + (dir_ / "body.txt")),
-            R"({"error":"signing error","status":"OK"})");
+            kZorvik2Error);
   EXPECT_TRUE(Logged("Read bytes  | 4000000"));
   // Headers beyond the first 2520-byte receive buffer.
   EXPECT_EQ(Get("?action=checkLs", "-H 'X-Padding: " + std::string(5000, 'p') + "'"),

@@ -41,6 +41,8 @@ class ProgramTest : public ::testing::Test {
                                "[Tavrik_Server_Crypt Settings]\ndefaultProvider=" + provider +
                                    "\nallowedOrigins=https://bank.example\n");
     extra["QT_QPA_PLATFORM"] = "offscreen";
+    // No human answers here: unless a test gives an answer, a token dialog is cancelled.
+    extra.try_emplace("TAVRIK_TEST_DIALOG_ANSWER", dir_ / "no-answer");
     extra["TMPDIR"] = dir_ / "tmp";
     extra["XDG_CONFIG_HOME"] = dir_ / "config";
     extra["XDG_RUNTIME_DIR"] = dir_.path().string();

@@ -22,7 +22,7 @@ namespace provider_testing {
 // Answers in order; an empty password, or none left, is Cancel.
 class ScriptedDialog final : public providers::TokenDialog {
  public:
-  providers::TokenDialogAnswer Show(const providers::TokenDialogRequest& request) override {
+  providers::TokenDialogAnswer ShowTokenDialog(const providers::TokenDialogRequest& request) override {
     std::lock_guard guard(mutex);
     asked.push_back(request);
     if (answers.empty() || answers.front().empty()) {

@@ -78,6 +78,10 @@ TEST_F(SignEndToEndTest, EachProviderSignsWithItsDemoToken) {
     EXPECT_EQ(reply.value("tokenId", ""), token_id) << provider;
     EXPECT_EQ(reply.value("status", ""), "OK") << provider;
   }
+  // Neither the password nor a key reaches the log or the program's output.
+  for (const std::string& file : {folder_ + "Tavrik_Server_Crypt_Z.log", dir_ / "stderr.txt"})
+    for (const char* secret : {"Demo-Pass1", "PRIVATE KEY", "58203174"})
+      EXPECT_EQ(testing_support::ReadFile(file).find(secret), std::string::npos) << file << secret;
 }
 
 TEST_F(SignEndToEndTest, Zorvik2LoginLivesItsLifetimeForItsPageOnly) {

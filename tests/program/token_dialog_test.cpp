@@ -29,7 +29,7 @@ class TokenDialogTest : public tokentest::TokenTest {
   std::future<providers::TokenDialogAnswer> Ask(bool choose_token, const std::string& origin) {
     shown_ = nullptr;
     auto answer = std::async(std::launch::async, [this, choose_token, origin] {
-      return host_.Show({choose_token, origin});
+      return host_.ShowTokenDialog({choose_token, origin});
     });
     EXPECT_TRUE(QTest::qWaitFor([this] { return shown_ != nullptr; }, 5000));
     return answer;
@@ -76,8 +76,8 @@ TEST_F(TokenDialogTest, Zorvik2ListsTokensSortedShowsTheOwnerAndWhoAsks) {
   Press(shown_, QDialogButtonBox::Ok);
   const providers::TokenDialogAnswer given = answer.get();
   EXPECT_TRUE(given.accepted);
-  EXPECT_EQ(given.serial, "typed-serial");
-  EXPECT_EQ(std::string(given.password.begin(), given.password.end()), "Demo-Pass1-and-more-");
+  EXPECT_EQ(given.selected_token_id, "typed-serial");
+  EXPECT_EQ(std::string(given.entered_password.begin(), given.entered_password.end()), "Demo-Pass1-and-more-");
 }
 
 TEST_F(TokenDialogTest, NoTokensAndTheZorvikFormAndTheAnswerHook) {
@@ -98,7 +98,7 @@ TEST_F(TokenDialogTest, NoTokensAndTheZorvikFormAndTheAnswerHook) {
     EXPECT_FALSE(Control<QWidget>(shown_, id)->isEnabled()) << id;
   QTest::keyClicks(Control<QLineEdit>(shown_, app::kControlTokenPassword), "pw1");
   Press(shown_, QDialogButtonBox::Ok);
-  EXPECT_EQ(answer.get().serial, "");
+  EXPECT_EQ(answer.get().selected_token_id, "");
 
   // The test-only hook answers from an owner-only file, and refuses any other.
   const std::string file = (data() / "answer").string();
@@ -111,7 +111,7 @@ TEST_F(TokenDialogTest, NoTokensAndTheZorvikFormAndTheAnswerHook) {
         QTest::qWaitFor([&] { return answer.wait_for(0s) == std::future_status::ready; }, 5000));
     const providers::TokenDialogAnswer given = answer.get();
     EXPECT_EQ(given.accepted, mode == 0600) << mode;
-    EXPECT_EQ(std::string(given.password.begin(), given.password.end()),
+    EXPECT_EQ(std::string(given.entered_password.begin(), given.entered_password.end()),
               mode == 0600 ? "Hook-Pass1" : "");
   }
   unsetenv("TAVRIK_TEST_DIALOG_ANSWER");
@@ -135,7 +135,7 @@ TEST_F(TokenDialogTest, ClosedHostCancelsTheOpenDialogAndEveryLaterOne) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);  // the request left at once
   EXPECT_EQ(signing.get(), 0xFF30u);
   EXPECT_TRUE(QTest::qWaitFor([&] { return open.isNull(); }, 2000));
-  EXPECT_FALSE(host_.Show({true, ""}).accepted);  // closed: no dialog at all
+  EXPECT_FALSE(host_.ShowTokenDialog({true, ""}).accepted);  // closed: no dialog at all
   EXPECT_EQ(log.Lines(), std::vector<std::string>{"Zorvik2 login retCode | 1"});
 }
 
