@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/control_ids.h"
 #include "providers/password_change.h"
 #include "providers/zorvik2_token_access.h"
 
@@ -20,7 +21,6 @@ inline constexpr int kControlOwnerName = 1017;
 inline constexpr int kControlShowPasswords = 1018;
 inline constexpr int kControlHidePasswords = 1019;
 inline constexpr int kControlOrganisation = 1020;
-inline constexpr int kControlTokenList = 1021;
 inline constexpr int kControlPasswordRules = 1030;
 
 class CChangePasswordDlg final : public QDialog {  // NOLINT: the window class keeps its name

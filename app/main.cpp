@@ -7,6 +7,8 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "providers/components_zorvik2_token.h"
+#include "providers/linked_components.h"
 
 namespace {
 
@@ -16,8 +18,11 @@ class CTavrik_Crypt_ServerApp {  // NOLINT
   int Run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    providers::LinkedComponents components;
     app::Program program;
     program.listener_options = app::DefaultListenerOptions();
+    program.token_components = &components;
+    program.zorvik2_token = std::make_unique<providers::ComponentsZorvik2Token>(components);
     app::CTavrik_Crypt_ServerDlg window(program);
     window.hide();
     window.InitMainWindow();

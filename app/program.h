@@ -8,11 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/provider_registry.h"
 #include "platform/https_server.h"
 #include "platform/instance_lock.h"
 #include "platform/library.h"
 #include "platform/session_notifications.h"
 #include "providers/readiness.h"
+#include "providers/token_components.h"
 #include "providers/zorvik2_token_access.h"
 #include "service/listener.h"
 #include "service/service_state.h"
@@ -29,6 +31,11 @@ inline constexpr uint16_t kServerPort = 7887;
 
 struct Program {
   service::ServiceState service;  // what the request thread reads
+  // The token components the providers call (main() gives the linked ones);
+  // without them no provider is registered and nothing signs.
+  providers::TokenComponents* token_components = nullptr;
+  // Before the listener, so that its request threads end before the providers.
+  std::unique_ptr<ProviderRegistry> provider_registry;
   service::Listener listener{service};
   platform::HttpsServerOptions listener_options;  // port, certificate and key
 

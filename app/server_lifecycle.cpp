@@ -81,6 +81,10 @@ void ServerLifecycle::InitMainWindow() {
       "В настройках Вы можете изменить носитель по умолчанию при старте приложения"));
   view_.UpdateTrayIcon(false, QString());
   ReadSettings();
+  if (program_.token_components != nullptr)
+    program_.provider_registry = std::make_unique<ProviderRegistry>(
+        program_.service, program_.token_watcher, program_.temp_folder,
+        *program_.token_components);
   // Without logind no session notifications arrive.
   program_.session_notifications.Register(QDBusConnection::systemBus());
   program_.windows_version6 = true;
@@ -119,6 +123,8 @@ void ServerLifecycle::StartServerWith(const QString& provider) {
 }
 
 void ServerLifecycle::CompleteStart() {
+  if (program_.provider_registry)
+    program_.provider_registry->Resume(program_.service.active_provider.get());
   if (!StartListener()) return;
   // The tray tells the truth: a listener that failed to start leaves it stopped.
   view_.UpdateTrayIcon(program_.server_running, program_.service.active_provider.get());
@@ -162,8 +168,10 @@ bool ServerLifecycle::StartListener() {
 
 void ServerLifecycle::ProviderCleanup() {
   const QString active = program_.service.active_provider.get();
-  if (auto* provider = program_.service.providers.Find(active)) provider->Shutdown();
-  if (active == providers::AvestName())
+  // Open token dialogs answer Cancel; the provider waits for its requests.
+  const uint32_t result =
+      program_.provider_registry ? program_.provider_registry->Shutdown(active) : 0;
+  if (active == providers::AvestName() && result == 0)
     providers::ShutdownAvestLibrary(program_.avest, program_.service.log);
 }
 
@@ -182,9 +190,11 @@ void ServerLifecycle::ExitProgram() {
   if (exiting_) return;
   exiting_ = true;
   program_.session_notifications.Unregister();
-  // No request may reach a provider that is being cleaned up.
-  program_.listener.Stop();
+  // The providers' clean-up cancels open token dialogs, waits for the
+  // requests inside and turns later ones away; the listener stays until the
+  // program ends, so that those requests still get their answer.
   if (program_.server_running) ProviderCleanup();
+  if (program_.provider_registry) program_.provider_registry->CloseDialogs();
   view_.RemoveTrayIcon();
   view_.Quit();
 }
