@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the libFuzzer targets of tests/fuzz (clang, ASan + UBSan) in
 # their own build folder.
+#   fuzz.sh build           builds everything of the fuzz build (its tests too)
 #   fuzz.sh ci              every seed and regression input once, then each
 #                           target for FUZZ_SECONDS (default 10) on its seeds
 #   fuzz.sh campaign [RUNS] RUNS executions per target (default 10,000,000),
@@ -25,8 +26,10 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1:q
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 build_targets() {
+  # The tests are built too: scripts/test.sh runs them in this build, so
+  # that one sanitized build serves both.
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTESSEL_FUZZ=ON -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF >/dev/null
+    -DTESSEL_FUZZ=ON -DTESSEL_BUILD_TESTS=ON -DTESSEL_BUILD_BENCH=OFF >/dev/null
   cmake --build "$build" -j "$jobs" --target "$@"
 }
 
@@ -151,6 +154,9 @@ report() {
 }
 
 case "$mode" in
+  build)
+    build_targets all
+    ;;
   ci)
     build_targets fuzz_targets
     run_all ci
@@ -171,7 +177,7 @@ case "$mode" in
     ASAN_OPTIONS=detect_leaks=0 "$build/tests/fuzz/fuzz_make_seeds" "$fuzz_dir"
     ;;
   *)
-    echo "usage: $0 ci | campaign [RUNS] | seeds" >&2
+    echo "usage: $0 build | ci | campaign [RUNS] | seeds" >&2
     exit 2
     ;;
 esac

@@ -1,26 +1,27 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test.
-#   test.sh            Release build in build/
-#   test.sh --sanitize AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
-# The plain run also runs the fuzz targets briefly (scripts/fuzz.sh ci).
+#   test.sh            Release build in build/ and its tests, then the
+#                      sanitizer run below
+#   test.sh --sanitize only the sanitizer run: one clang build in build-fuzz/
+#                      with AddressSanitizer + UndefinedBehaviorSanitizer
+#                      (scripts/fuzz.sh's build) runs every test, then each
+#                      fuzz target on its seeds and briefly (fuzz.sh ci)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-
-dir="$root/build"
-opts=()
-if [ "${1:-}" = "--sanitize" ]; then
-  dir="$root/build-asan"
-  opts=(-DTESSEL_SANITIZE=ON -DTESSEL_BUILD_BENCH=OFF)
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
-  export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
-fi
-"$root/scripts/build.sh" "$dir" "${opts[@]}"
+jobs=$(nproc 2>/dev/null || echo 2)
 export QT_QPA_PLATFORM=offscreen
-cd "$dir"
-ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
-# The fuzz targets (their own clang build in build-fuzz/): every seed and
-# regression input, then each target briefly.
+
 if [ "${1:-}" != "--sanitize" ]; then
-  "$root/scripts/fuzz.sh" ci
+  "$root/scripts/build.sh" "$root/build"
+  (cd "$root/build" && ctest --output-on-failure -j "$jobs")
 fi
+
+build_san=${FUZZ_BUILD:-"$root/build-fuzz"}
+FUZZ_BUILD=$build_san "$root/scripts/fuzz.sh" build
+(
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+  cd "$build_san" && ctest --output-on-failure -j "$jobs" -E '^fuzz_'
+)
+FUZZ_BUILD=$build_san "$root/scripts/fuzz.sh" ci

@@ -3,6 +3,7 @@ driven by chromedriver, with the server's certificate trusted through an NSS
 database in a temporary HOME. Pages are served from loopback ports: the demo
 bank page on an allowed origin, and a foreign page on one that is not."""
 
+import base64
 import functools
 import http.server
 import os
@@ -21,6 +22,9 @@ from selenium.webdriver.support.ui import WebDriverWait
 
 PROGRAM = os.environ["TAVRIK_PROGRAM"]
 DEMO = os.environ["TAVRIK_DEMO"]
+COMPONENTS = os.environ["TAVRIK_COMPONENTS"]
+ENGINE = os.environ["TAVRIK_ENGINE"]
+SCREENSHOTS = os.environ.get("TAVRIK_SCREENSHOTS")
 SERVER = "https://localhost:7887/"
 
 
@@ -74,10 +78,18 @@ class BrowserTest(unittest.TestCase):
                            "allowedOrigins=%s\n" % cls.demo_origin)
         cls.foreign_folder = os.path.join(cls.root, "foreign")
         os.makedirs(cls.foreign_folder)
+        # The demo tokens, and the token dialog answered by the test hook from
+        # an owner-only file, as a user would type the demo password.
+        cls.answer = os.path.join(cls.root, "answer")
+        with open(os.open(cls.answer, os.O_WRONLY | os.O_CREAT, 0o600), "w") as answer:
+            answer.write("Demo-Pass1\n")
         cls.env = dict(os.environ, HOME=cls.home, QT_QPA_PLATFORM="offscreen", TMPDIR=cls.tmp,
                        XDG_CONFIG_HOME=os.path.join(cls.root, "config"),
                        XDG_DATA_HOME=os.path.join(cls.root, "data"), XDG_RUNTIME_DIR=cls.root,
-                       DBUS_SYSTEM_BUS_ADDRESS="unix:path=/nonexistent/tavrik-test-bus")
+                       DBUS_SYSTEM_BUS_ADDRESS="unix:path=/nonexistent/tavrik-test-bus",
+                       TAVRIK_TEST_DIALOG_ANSWER=cls.answer)
+        subprocess.run([os.path.join(COMPONENTS, "tessel-token"), "--demo"], env=cls.env,
+                       check=True, capture_output=True)
         cls.program = subprocess.Popen([PROGRAM], env=cls.env, stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL)
         cls.servers = [serve(DEMO, cls.demo_port), serve(cls.foreign_folder, cls.foreign_port)]
@@ -140,6 +152,37 @@ class BrowserTest(unittest.TestCase):
                          "работает")
         self.assertEqual(driver.find_element(By.ID, "server-version").text, "2.3.0")
 
+    def test_demo_page_signs_with_the_demo_token(self):
+        driver = self.browser("--window-size=900,1100")
+        driver.get(self.demo_origin + "/")
+        self.wait_for_text(driver, "server-state", lambda t: "…" not in t)
+        text = driver.find_element(By.ID, "document").get_attribute("value")
+        driver.find_element(By.ID, "sign").click()
+        self.assertEqual(self.wait_for_text(driver, "result", lambda t: "…" not in t and t),
+                         "Документ подписан.")
+        self.assertEqual(driver.find_element(By.ID, "token-id").text, "Zorvik")
+        signature = driver.find_element(By.ID, "signature").get_attribute("value")
+        # The token dialog was shown once, for the demo page, and answered.
+        self.assertTrue(self.wait_for_log("Zorvik2 login retCode | 0"))
+        self.assertIn("Zorvik2 sign retCode | 0", self.log())
+        # The signature verifies over the page's text with the stock openssl
+        # command, our module and the demo CA.
+        folder = tempfile.mkdtemp(dir=self.root)
+        content, cms = os.path.join(folder, "document.txt"), os.path.join(folder, "document.p7s")
+        with open(content, "w", encoding="utf-8") as out:
+            out.write(text)
+        with open(cms, "wb") as out:
+            out.write(base64.b64decode(signature))
+        verified = subprocess.run(
+            ["openssl", "cms", "-engine", ENGINE, "-verify", "-binary", "-inform", "DER",
+             "-in", cms, "-content", content, "-out", os.devnull,
+             "-CAfile", os.path.join(self.root, "data", "tessel", "ca", "root.pem")],
+            capture_output=True, text=True)
+        self.assertIn("Verification successful", verified.stderr)
+        if SCREENSHOTS:
+            os.makedirs(SCREENSHOTS, exist_ok=True)
+            driver.save_screenshot(os.path.join(SCREENSHOTS, "demo_page_signed.png"))
+
     def test_foreign_page_gets_nothing_and_changes_nothing(self):
         self.foreign_page("sign.html", """<script>
           fetch('%s?action=getDocSign', {method: 'POST', body: 'QUJD',
@@ -147,13 +190,15 @@ class BrowserTest(unittest.TestCase):
             .then(r => r.text()).then(t => out.textContent = 'answered ' + t)
             .catch(e => out.textContent = 'refused');
         </script>""" % SERVER)
+        posts = self.log().count("Post request data reading")
+        logins = self.log().count("Zorvik2 login retCode")
         driver = self.browser()
         driver.get(self.foreign_origin + "/sign.html")
         self.assertEqual(self.wait_for_text(driver, "out", lambda t: t != "pending"), "refused")
         self.assertTrue(self.wait_for_log("Request refused | %s | Return message: origin not allowed"
                                           % self.foreign_origin))
-        self.assertNotIn("Post request data reading", self.log())
-        self.assertNotIn("Zorvik2 login retCode", self.log())
+        self.assertEqual(self.log().count("Post request data reading"), posts)
+        self.assertEqual(self.log().count("Zorvik2 login retCode"), logins)
 
     def test_image_forget_from_a_foreign_page_is_refused(self):
         self.foreign_page("forget.html", "<img src='%s?action=forget'>" % SERVER)
