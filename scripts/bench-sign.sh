@@ -35,7 +35,7 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 
   -keyout "$work/config/Tavrik_Server_Crypt/server.key" \
   -out "$work/config/Tavrik_Server_Crypt/server.crt" >/dev/null 2>&1
 printf '[Tavrik_Server_Crypt Settings]\ndefaultProvider=Зорвик2\n' \
-  >"$work/tmp/Tavrik_Server_Crypt-$(id -u)/Ferrox_Tavrik_Server_Crypt.ini"
+  >"$work/config/Tavrik_Server_Crypt/Ferrox_Tavrik_Server_Crypt.ini"
 (umask 077 && printf 'Demo-Pass1\n' >"$work/answer")  # the demo tokens' published password
 
 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work" TAVRIK_TEST_DIALOG_ANSWER="$work/answer" \

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
 #define STB_BIGN_X86_MUL 1
 #else
 #define STB_BIGN_X86_MUL 0
@@ -19,9 +20,10 @@ namespace stb::bign::field::x86 {
 
 #if STB_BIGN_X86_MUL
 
+// Leaf 7's feature bits (clang 14 knows no "adx" for __builtin_cpu_supports).
 inline bool processor_has_adx() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & bit_BMI2) != 0 && (b & bit_ADX) != 0;
 }
 
 // Whether mul4 runs; tests switch it off to cover the portable product.
