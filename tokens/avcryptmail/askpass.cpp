@@ -2,15 +2,13 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
-extern char** environ;
+#include "tokens/store/child_program.h"
 
 namespace avest {
 namespace {
@@ -48,32 +46,12 @@ std::string PromptProgram() {
 
 PromptAnswer AskPassword(const std::string& program, const std::string& text) {
   PromptAnswer answer;
-  int channel[2];
-  if (program.empty() || pipe2(channel, O_CLOEXEC) != 0) return answer;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, channel[1], STDOUT_FILENO);
-  std::string arg0 = program;
-  std::string arg1 = text;
-  char* argv[] = {arg0.data(), arg1.data(), nullptr};
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(channel[1]);
-  if (spawned != 0) {
-    close(channel[0]);
-    return answer;
-  }
-  answer.password = ReadAnswer(channel[0]);
-  close(channel[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      tokens::Wipe(answer.password);
-      return answer;
-    }
-  }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+  tokens::ChildProgram prompt;
+  if (!prompt.Start(program, text, STDOUT_FILENO)) return answer;
+  answer.password = ReadAnswer(prompt.channel());
+  prompt.CloseChannel();
+  const int status = prompt.Wait();
+  if (status == 0) {
     answer.outcome = PromptOutcome::kAnswered;
   } else {
     tokens::Wipe(answer.password);

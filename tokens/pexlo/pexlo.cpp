@@ -2,10 +2,8 @@
 // Avest signatures over within the caller's capacity.
 #include "tokens/pexlo/pexlo.h"
 
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,9 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tokens/store/child_program.h"
 #include "tokens/store/secret_bytes.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,31 +38,13 @@ bool SendAll(int fd, std::string_view bytes) {
 
 // The sign program's exit status, or -1 when it did not end by itself.
 int RunSignProgram(const std::string& program, const char* data_path, const char* password) {
-  int channel[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, channel[1], STDIN_FILENO);
-  std::string arg0 = program;
-  std::string arg1 = data_path;
-  char* argv[] = {arg0.data(), arg1.data(), nullptr};
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(channel[1]);
-  if (spawned != 0) {
-    close(channel[0]);
-    return -1;
-  }
+  tokens::ChildProgram sign;
+  if (!sign.Start(program, data_path, STDIN_FILENO)) return -1;
   tokens::SecretString line = tokens::ToSecret(password);
   line.push_back('\n');
-  SendAll(channel[0], line);  // a program that stops reading answers for itself
-  close(channel[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  SendAll(sign.channel(), line);  // a program that stops reading answers for itself
+  sign.CloseChannel();
+  return sign.Wait();
 }
 
 int32_t CopyOut(const unsigned char* bytes, std::size_t size, unsigned char* output,
