@@ -17,6 +17,14 @@ if(TESSEL_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Shared libraries name every symbol they need, except in the clang sanitizer
+# build, where the sanitizer runtime lives in the executable.
+if(TESSEL_FUZZ)
+  set(TESSEL_NO_UNDEFINED "")
+else()
+  set(TESSEL_NO_UNDEFINED -Wl,--no-undefined)
+endif()
+
 # Strict warnings for our own code (not for third-party headers or generated code).
 function(tessel_strict target)
   target_compile_options(${target} PRIVATE

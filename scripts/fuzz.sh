@@ -9,7 +9,8 @@
 #                           Markdown report
 #   fuzz.sh seeds           writes the fixtures, seeds and identifier
 #                           dictionary of tests/fuzz anew
-# Environment: FUZZ_BUILD (build folder, default build-fuzz), FUZZ_JOBS
+# Environment: FUZZ_MAX_SECONDS (campaign: time cap of each process, none by
+# default), FUZZ_BUILD (build folder, default build-fuzz), FUZZ_JOBS
 # (targets at a time, default: the cores), FUZZ_TARGETS (names, default all).
 # Crash inputs are kept in <build>/fuzz-<mode>/<target>/artifacts/; one that is
 # fixed goes to tests/fuzz/regressions/<target>/, which every mode runs.
@@ -81,6 +82,9 @@ run_target() {
     # The working corpus stays between campaigns; after a crash the run goes
     # on with the executions left, up to five crashes.
     local remaining=$((runs / shares + (share <= runs % shares ? 1 : 0))) rc n
+    # FUZZ_MAX_SECONDS caps each process: the slow targets (a key or a
+    # certificate per input) run a few hundred inputs a second per core.
+    [ -n "${FUZZ_MAX_SECONDS:-}" ] && options+=(-max_total_time="$FUZZ_MAX_SECONDS")
     while [ "$remaining" -gt 0 ] && [ "$crashes" -lt 5 ]; do
       rc=0
       nice -n 19 "$bin" -runs="$remaining" "${options[@]}" "$work/corpus" "${inputs[@]}" \
@@ -167,7 +171,7 @@ case "$mode" in
     status=0
     mkdir -p "$build/fuzz-campaign"
     run_all campaign >"$build/fuzz-campaign/report.md" || status=$?
-    echo "Last run: $(date -u +%Y-%m-%d), $runs executions per target, $jobs at a time." \
+    echo "Last run: $(date -u +%Y-%m-%d), $runs executions per target${FUZZ_MAX_SECONDS:+ or $FUZZ_MAX_SECONDS s per process}, $jobs at a time." \
       >>"$build/fuzz-campaign/report.md"
     cat "$build/fuzz-campaign/report.md"
     exit "$status"

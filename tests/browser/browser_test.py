@@ -173,11 +173,15 @@ class BrowserTest(unittest.TestCase):
             out.write(text)
         with open(cms, "wb") as out:
             out.write(base64.b64decode(signature))
+        # A sanitized module needs the sanitizer runtime in the plain command.
+        preload = os.environ.get("TAVRIK_ENGINE_PRELOAD")
+        openssl_env = dict(os.environ, LD_PRELOAD=preload, ASAN_OPTIONS="detect_leaks=0") \
+            if preload else None
         verified = subprocess.run(
             ["openssl", "cms", "-engine", ENGINE, "-verify", "-binary", "-inform", "DER",
              "-in", cms, "-content", content, "-out", os.devnull,
              "-CAfile", os.path.join(self.root, "data", "tessel", "ca", "root.pem")],
-            capture_output=True, text=True)
+            capture_output=True, text=True, env=openssl_env)
         self.assertIn("Verification successful", verified.stderr)
         if SCREENSHOTS:
             os.makedirs(SCREENSHOTS, exist_ok=True)
