@@ -41,4 +41,8 @@ endfunction()
 # Strict warnings for C targets (the C-language interface checks).
 function(tessel_strict_c target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wconversion -Werror)
+  # Our C++ libraries' UBSan checks need clang's C++ sanitizer runtime.
+  if(TESSEL_FUZZ)
+    set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+  endif()
 endfunction()

@@ -21,7 +21,6 @@ build_san=${FUZZ_BUILD:-"$root/build-fuzz"}
 FUZZ_BUILD=$build_san "$root/scripts/fuzz.sh" build
 (
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
   cd "$build_san" && ctest --output-on-failure -j "$jobs" -E '^fuzz_'
 )
 FUZZ_BUILD=$build_san "$root/scripts/fuzz.sh" ci

@@ -10,7 +10,15 @@
 
 #include "bign_support.h"
 
+// AddressSanitizer, as GCC and as clang announce it.
 #if defined(__SANITIZE_ADDRESS__)
+#define BIGN_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BIGN_TEST_ASAN 1
+#endif
+#endif
+#if defined(BIGN_TEST_ASAN)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -203,7 +211,7 @@ TEST_F(Bign, Trap_RequestDuplicateRefused) {
   ASSERT_EQ(X509_REQ_set_pubkey(req.get(), key.get()), 1);
   ASSERT_GT(X509_REQ_sign(req.get(), key.get(), nullptr), 0);
   {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(BIGN_TEST_ASAN)
     // The refusal leaks the half-made copy (and so a reference to our
     // ENGINE): OpenSSL's leak, kept out of the report here and in
     // tests/valgrind.supp.
