@@ -32,7 +32,7 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 
   -keyout "$work/config/Tavrik_Server_Crypt/server.key" \
   -out "$work/config/Tavrik_Server_Crypt/server.crt" >/dev/null 2>&1
 printf '[Tavrik_Server_Crypt Settings]\ndefaultProvider=Зорвик2\n' \
-  >"$work/tmp/Tavrik_Server_Crypt-$(id -u)/Ferrox_Tavrik_Server_Crypt.ini"
+  >"$work/config/Tavrik_Server_Crypt/Ferrox_Tavrik_Server_Crypt.ini"
 
 QT_QPA_PLATFORM=offscreen TMPDIR="$work/tmp" XDG_CONFIG_HOME="$work/config" \
   XDG_RUNTIME_DIR="$work" "$program" 2>"$work/server.err" &
