@@ -2,7 +2,9 @@
 # Installs what is needed, builds, and runs every test.
 #   test.sh            Release build in build/
 #   test.sh --sanitize AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
-# The plain run also runs the fuzz targets briefly (scripts/fuzz.sh ci).
+# The plain run also runs the fuzz targets briefly (scripts/fuzz.sh ci), then
+# builds, installs, checks and purges the Debian packages
+# (scripts/package-check.sh; as root, or TESSEL_SKIP_PACKAGE_CHECK=1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -23,4 +25,5 @@ ctest --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
 # regression input, then each target briefly.
 if [ "${1:-}" != "--sanitize" ]; then
   "$root/scripts/fuzz.sh" ci
+  "$root/scripts/package-check.sh"
 fi
