@@ -65,9 +65,10 @@ while IFS= read -r elf; do
     fail "${elf#"$stage"} keeps a run path into the build tree"
   fi
 done < <(find "$stage" -type f -exec sh -c 'head -c4 "$1" | grep -q ELF' _ {} \; -print)
-LD_LIBRARY_PATH=$stage$LIBDIR ldd "$stage$BINDIR/Tavrik_Server_Crypt" |
-  grep -q "libzorvik.so => $stage$private/libzorvik.so" ||
-  fail "the staged program does not find libzorvik.so in its private folder"
+found=$(LD_LIBRARY_PATH=$stage$LIBDIR ldd "$stage$BINDIR/Tavrik_Server_Crypt" |
+  sed -n 's/.*libzorvik.so => \(.*\) (.*/\1/p')
+[ -n "$found" ] && [ "$(realpath "$found")" = "$stage$private/libzorvik.so" ] ||
+  fail "the staged program does not find libzorvik.so in its private folder (ldd: '$found')"
 
 # A developer's program through the staged pkg-config file.
 export PKG_CONFIG_SYSROOT_DIR=$stage PKG_CONFIG_LIBDIR=$stage$LIBDIR/pkgconfig

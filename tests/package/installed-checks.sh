@@ -23,7 +23,13 @@ say "installed program and components"
   fail "Tavrik_Server_Crypt is not on PATH as /usr/bin/Tavrik_Server_Crypt"
 missing=$(ldd /usr/bin/Tavrik_Server_Crypt /usr/bin/tessel-token "$private"/*.so | grep 'not found' || true)
 [ -z "$missing" ] || fail "libraries the installed programs need are not found: $missing"
-ldd /usr/bin/Tavrik_Server_Crypt | grep -q "libzorvik.so => $private/libzorvik.so" ||
+# loaded_from PROGRAM LIBRARY: the real path the dynamic linker takes LIBRARY from.
+loaded_from() {
+  local found
+  found=$(ldd "$1" | sed -n "s/.*$2 => \(.*\) (.*/\1/p")
+  if [ -n "$found" ]; then realpath "$found"; fi
+}
+[ "$(loaded_from /usr/bin/Tavrik_Server_Crypt libzorvik.so)" = "$private/libzorvik.so" ] ||
   fail "Tavrik_Server_Crypt does not find libzorvik.so in $private through its run path"
 for f in TokenWatcher Signkit/sign tessel-askpass elevate TokenDriverHost; do
   [ -x "$private/$f" ] || fail "$private/$f is missing or not executable"
@@ -55,7 +61,7 @@ say "C client through pkg-config libtessel"
 # shellcheck disable=SC2046  # pkg-config's flags are separate words
 cc -Wall -Wextra -Werror -o "$home/sign_client" "$tree/tests/package/sign_client.c" \
   $(pkg-config --cflags --libs libtessel) || fail "the C client does not build with pkg-config libtessel"
-ldd "$home/sign_client" | grep -q "libtessel.so.1 => /usr/lib/$multiarch/libtessel.so.1" ||
+[ "$(loaded_from "$home/sign_client" libtessel.so.1)" = "/usr/lib/$multiarch/libtessel.so.1.0.0" ] ||
   fail "the C client is not linked to the installed libtessel.so.1"
 "$home/sign_client" || fail "the C client could not sign and verify with the installed library"
 
