@@ -5,14 +5,8 @@
 
 #include "platform/install_command.h"
 
-// Set by the build from its install folders; the defaults are the
-// GNU layout's.
-#ifndef TAVRIK_DATA_FROM_PROGRAM
-#define TAVRIK_DATA_FROM_PROGRAM "../share/tavrik-server-crypt"
-#endif
-#ifndef TAVRIK_COMPONENTS_FROM_PROGRAM
-#define TAVRIK_COMPONENTS_FROM_PROGRAM "../lib/tessel"
-#endif
+// TAVRIK_DATA_FROM_PROGRAM and TAVRIK_COMPONENTS_FROM_PROGRAM come from the
+// build's install folders (app/CMakeLists.txt).
 
 namespace app {
 namespace {

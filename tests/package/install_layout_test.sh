@@ -4,7 +4,8 @@
 #   install_layout_test.sh BUILD_DIR SOURCE_DIR
 # The install folders come from the environment (set by CTest from the build's
 # configuration): PREFIX BINDIR LIBDIR INCLUDEDIR DATADIR MANDIR SYSCONFDIR
-# ENGINESDIR, all absolute.
+# ENGINESDIR, all absolute; SANITIZER_RUNTIME, in a sanitized build, the
+# runtime that plain programs need preloaded to load its libraries.
 set -euo pipefail
 build=$1
 source=$2
@@ -15,6 +16,14 @@ failures=0
 fail() {
   echo "FAILED: $*" >&2
   failures=$((failures + 1))
+}
+# Runs a plain program that loads libraries of this build.
+plain() {
+  if [ -n "${SANITIZER_RUNTIME:-}" ]; then
+    LD_PRELOAD=$SANITIZER_RUNTIME ASAN_OPTIONS=detect_leaks=0 "$@"
+  else
+    "$@"
+  fi
 }
 
 DESTDIR=$stage cmake --install "$build" >/dev/null
@@ -75,7 +84,7 @@ export PKG_CONFIG_SYSROOT_DIR=$stage PKG_CONFIG_LIBDIR=$stage$LIBDIR/pkgconfig
 # shellcheck disable=SC2046  # pkg-config's flags are separate words
 if cc -Wall -Wextra -Werror -o "$stage/sign_client" "$source/tests/package/sign_client.c" \
   $(pkg-config --cflags --libs libtessel); then
-  LD_LIBRARY_PATH=$stage$LIBDIR "$stage/sign_client" >/dev/null || fail "the C client failed"
+  LD_LIBRARY_PATH=$stage$LIBDIR plain "$stage/sign_client" >/dev/null || fail "the C client failed"
 else
   fail "the C client does not build with the staged pkg-config libtessel"
 fi
@@ -84,9 +93,9 @@ fi
 # configuration file.
 digest_of_nothing() { printf '' | "$@" 2>&1 | grep -o '[0-9a-f]\{64\}' || true; }
 export OPENSSL_ENGINES=$stage$ENGINESDIR
-[ "$(digest_of_nothing openssl dgst -engine stb -bash256)" = "$empty_bash256" ] ||
+[ "$(digest_of_nothing plain openssl dgst -engine stb -bash256)" = "$empty_bash256" ] ||
   fail "openssl dgst -engine stb -bash256 does not give the standard's digest"
-[ "$(OPENSSL_CONF=$stage$SYSCONFDIR/tessel/openssl-stb.cnf digest_of_nothing openssl dgst -bash256)" = \
+[ "$(OPENSSL_CONF=$stage$SYSCONFDIR/tessel/openssl-stb.cnf digest_of_nothing plain openssl dgst -bash256)" = \
   "$empty_bash256" ] || fail "openssl-stb.cnf does not load the engine"
 
 # The menu entry, the autostart command line and the manual pages.
