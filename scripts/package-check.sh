@@ -43,6 +43,8 @@ timed() {  # timed NAME COMMAND...: runs it and notes its seconds
 
 # 1. Build from a copy of the tree (dpkg-buildpackage writes beside the source).
 build() {
+  git -C "$root" rev-parse --git-dir >/dev/null 2>&1 ||
+    fail "$root is not a git work tree: the sources to build are the files git knows"
   rm -rf "$out"
   mkdir -p "$out/src"
   git -C "$root" ls-files -z --cached --others --exclude-standard |
@@ -78,9 +80,9 @@ for p in "${packages[@]}"; do
   deb=$(ls "$out/${p}_"*.deb 2>/dev/null) || fail "there is no package $p in $out"
   debs+=("$deb")
 done
-snapshot() {  # the names below the folders packages write to, sorted
-  find /usr /etc /opt /var/lib -xdev \( -path /var/lib/dpkg -o -path /var/lib/apt \) -prune \
-    -o -print 2>/dev/null | LC_ALL=C sort
+snapshot() {  # the names below the folders packages write to (not this check's own), sorted
+  find /usr /etc /opt /var/lib -xdev \( -path /var/lib/dpkg -o -path /var/lib/apt -o -path "$out" \) \
+    -prune -o -print 2>/dev/null | LC_ALL=C sort
 }
 snapshot >"$out/files-before.txt"
 
@@ -91,7 +93,6 @@ cleanup() {
     say "purging the packages after a failure"
     dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true
   fi
-  # shellcheck disable=SC2317  # called by the trap
   if [ -n "$server_home" ]; then rm -rf "$server_home"; fi
 }
 trap cleanup EXIT

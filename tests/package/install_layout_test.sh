@@ -76,8 +76,9 @@ while IFS= read -r elf; do
 done < <(find "$stage" -type f -exec sh -c 'head -c4 "$1" | grep -q ELF' _ {} \; -print)
 found=$(LD_LIBRARY_PATH=$stage$LIBDIR ldd "$stage$BINDIR/Tavrik_Server_Crypt" |
   sed -n 's/.*libzorvik.so => \(.*\) (.*/\1/p')
-[ -n "$found" ] && [ "$(realpath "$found")" = "$stage$private/libzorvik.so" ] ||
+if [ -z "$found" ] || [ "$(realpath "$found")" != "$stage$private/libzorvik.so" ]; then
   fail "the staged program does not find libzorvik.so in its private folder (ldd: '$found')"
+fi
 
 # A developer's program through the staged pkg-config file.
 export PKG_CONFIG_SYSROOT_DIR=$stage PKG_CONFIG_LIBDIR=$stage$LIBDIR/pkgconfig

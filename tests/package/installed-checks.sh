@@ -75,7 +75,7 @@ export HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNT
 export TMPDIR=$home/tmp QT_QPA_PLATFORM=offscreen
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 config=$XDG_CONFIG_HOME/Tavrik_Server_Crypt
-mkdir -p -m 700 "$config" "$XDG_RUNTIME_DIR" "$TMPDIR"
+mkdir -m 700 "$XDG_CONFIG_HOME" "$config" "$XDG_RUNTIME_DIR" "$TMPDIR"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -sha256 -subj /CN=localhost \
   -addext "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1" \
   -addext "basicConstraints=critical,CA:FALSE" -addext "extendedKeyUsage=serverAuth" \
@@ -86,7 +86,10 @@ tessel-token --demo >"$home/demo.txt" 2>&1 || fail "tessel-token --demo failed: 
 
 /usr/bin/Tavrik_Server_Crypt >"$home/program.txt" 2>&1 &
 program=$!
-stop_program() { kill "$program" 2>/dev/null && wait "$program" 2>/dev/null || true; }
+stop_program() {
+  kill "$program" 2>/dev/null || true
+  wait "$program" 2>/dev/null || true
+}
 trap stop_program EXIT
 answer=""
 for _ in $(seq 150); do
