@@ -31,6 +31,10 @@ loaded_from() {
 }
 [ "$(loaded_from /usr/bin/Tavrik_Server_Crypt libzorvik.so)" = "$private/libzorvik.so" ] ||
   fail "Tavrik_Server_Crypt does not find libzorvik.so in $private through its run path"
+# The package is built without the test-only settings (their names would be in it).
+if grep -q TAVRIK_TEST_ /usr/bin/Tavrik_Server_Crypt; then
+  fail "the installed program was built with the test-only settings (TAVRIK_TEST_HOOKS)"
+fi
 for f in TokenWatcher Signkit/sign tessel-askpass elevate TokenDriverHost; do
   [ -x "$private/$f" ] || fail "$private/$f is missing or not executable"
 done
