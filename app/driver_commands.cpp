@@ -1,7 +1,6 @@
 #include "app/driver_commands.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "app/install_layout.h"
 
 namespace app {
 
@@ -13,8 +12,7 @@ DriverCommands::DriverCommands(QObject* parent) : QObject(parent) {
 }
 
 QStringList DriverCommands::ToolFolders() {
-  const QString own = QCoreApplication::applicationDirPath();
-  return {own, QDir::cleanPath(own + QStringLiteral("/../components"))};
+  return ComponentFolders();
 }
 
 void DriverCommands::Run(const QStringList& command_lines) {

@@ -31,7 +31,7 @@ class DriverCommands final : public QObject {
   void RemoveDriver();
   bool running() const { return queue_.running(); }
   void set_limit(std::chrono::milliseconds limit) { limit_ = limit; }
-  // Folders searched after PATH: the program's own and the components beside it.
+  // Folders searched after PATH: the program's own and the components' (install_layout.h).
   static QStringList ToolFolders();
 
  signals:

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "app/install_layout.h"
 #include "platform/autostart.h"
 #include "platform/install_command.h"
 #include "platform/message_box.h"
@@ -33,14 +34,14 @@ void NoAutostartAccess() {
 }  // namespace
 
 QStringList AutostartCommand() {
-  const QString file = QCoreApplication::applicationDirPath() + u'/' +
-                       QString::fromLatin1(platform::kInstallCommandFileName);
-  if (auto command = platform::ReadInstallCommand(file)) return *command;
+  const QStringList files = InstallCommandFiles();
+  for (const QString& file : files)
+    if (auto command = platform::ReadInstallCommand(file)) return *command;
   const QString program = QCoreApplication::applicationFilePath();
   platform::ShowMessageBox(QStringLiteral("Невозможно установить автозагрузку Tavrik_Server_Crypt "
                                           "из установки: нет файла %1.\n"
                                           "Автозагрузка запустит эту программу: %2")
-                               .arg(file, program),
+                               .arg(files.join(QStringLiteral(" или ")), program),
                            kTitle, platform::MessageIcon::kInformation);
   return {program};
 }

@@ -10,8 +10,9 @@
 
 namespace app {
 
-// The command line autostart runs: the installation's file beside the program,
-// or, where it is missing, the running program itself (reported in a message).
+// The command line autostart runs: the installation's file (beside the program
+// or in the installation's data folder), or, where it is missing, the running
+// program itself (reported in a message).
 QStringList AutostartCommand();
 
 // After the dialog ended with OK: autostart on or off, then the file's keys.

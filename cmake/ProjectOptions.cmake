@@ -32,8 +32,8 @@ function(tessel_strict target)
     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
     -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
   # The warning gate is the GCC build; clang's different set must not stop
-  # the fuzz build.
-  if(NOT TESSEL_FUZZ)
+  # the fuzz build, nor a distribution's flags the package build.
+  if(NOT TESSEL_FUZZ AND TESSEL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
 endfunction()

@@ -12,6 +12,7 @@ packages=(
   curl wrk nginx fonts-dejavu-core xauth xvfb
   dbus-daemon desktop-file-utils
   python3 python3-selenium chromium chromium-driver libnss3-tools iproute2 util-linux passwd
+  debhelper lintian scdoc
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -6,6 +6,8 @@
 #                      with AddressSanitizer + UndefinedBehaviorSanitizer
 #                      (scripts/fuzz.sh's build) runs every test, then each
 #                      fuzz target on its seeds and briefly (fuzz.sh ci)
+# The plain run ends by building, installing, checking and purging the Debian
+# packages (scripts/package-check.sh; as root, or TESSEL_SKIP_PACKAGE_CHECK=1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -24,3 +26,6 @@ FUZZ_BUILD=$build_san "$root/scripts/fuzz.sh" build
   cd "$build_san" && ctest --output-on-failure -j "$jobs" -E '^fuzz_'
 )
 FUZZ_BUILD=$build_san "$root/scripts/fuzz.sh" ci
+if [ "${1:-}" != "--sanitize" ]; then
+  "$root/scripts/package-check.sh"
+fi

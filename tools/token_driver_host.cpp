@@ -81,10 +81,13 @@ int Register() {
   QDir().mkpath(QFileInfo(path).path());
   QSaveFile output(path);
   if (!output.open(QIODevice::WriteOnly)) return 1;
+  // Set on the temporary file before it takes the definition's name: every
+  // user's session reads it, whatever the umask.
+  if (!output.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                             QFile::ReadOther))
+    return 1;
   output.write(text.toUtf8());
-  if (!output.commit()) return 1;
-  output.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-  return 0;
+  return output.commit() ? 0 : 1;
 }
 
 int InstallService() {

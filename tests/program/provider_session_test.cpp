@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 using tokentest::kPassword;
 using tokens::TokenKind;
 
-constexpr auto kLifetime = 400ms;
+constexpr auto kLifetime = 1500ms;  // room for two requests under the sanitizers on a loaded machine
 constexpr char kContent[] = "платёжное поручение № 7";
 const std::string kA = "https://bank.example";
 const std::string kB = "https://other.example";
@@ -47,7 +47,7 @@ class ProviderSessionTest : public tokentest::TokenTest {
     for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
       const Step& step = scenario.steps[i];
       if (step.action == 'f') provider.Forget();
-      if (step.action == 'e') std::this_thread::sleep_for(kLifetime + 300ms);
+      if (step.action == 'e') std::this_thread::sleep_for(kLifetime + 500ms);
       if (step.action != 's') continue;
       request_.origin = step.origin;
       answer(step.answers);

@@ -69,8 +69,9 @@ int Watch() {
     }
     if ((fds[1].revents & POLLIN) != 0) {
       signalfd_siginfo info{};
-      static_cast<void>(read(signals, &info, sizeof info));
-      Log(std::string("TokenWatcher ends (") + strsignal(static_cast<int>(info.ssi_signo)) + ")");
+      const bool named = read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+      Log(std::string("TokenWatcher ends (") +
+          (named ? strsignal(static_cast<int>(info.ssi_signo)) : "signal") + ")");
       close(signals);
       return 0;
     }
