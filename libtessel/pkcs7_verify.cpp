@@ -100,6 +100,12 @@ TESSEL_API CRYPTOCASE* ConvertP7S(int32_t form, const unsigned char* cms, int32_
   if (rec == nullptr) return nullptr;
   const tessel::CmsPtr loaded(tessel::load_cms(cms, cms_len));
   rec->status = loaded ? tessel::write_cms(loaded.get(), form, rec) : TESSEL_BAD_CMS;
+  // OpenSSL accepts some structures (odd algorithm parameters in a signer
+  // info, say) that it then writes as bytes it cannot read again: no result.
+  if (rec->status == TESSEL_OK && !tessel::CmsPtr(tessel::load_cms(rec->data, rec->data_len))) {
+    tessel::set_buffer(&rec->data, &rec->data_len, nullptr, 0);
+    rec->status = TESSEL_BAD_CMS;
+  }
   return rec;
 }
 

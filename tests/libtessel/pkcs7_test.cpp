@@ -4,6 +4,8 @@
 #include <openssl/err.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "tessel_support.h"
 
@@ -215,6 +217,19 @@ TEST_F(SignedData, SigningFailureAtFinal) {
   EXPECT_EQ(rec->status, TESSEL_CMS_FINAL_FAILED);
   EXPECT_EQ(rec->context, nullptr);
   EXPECT_EQ(rec->data, nullptr);
+}
+
+// A SignedData (found by the fuzzer) whose signer info OpenSSL reads but writes
+// back as bytes it cannot read: no conversion, in either form.
+TEST(ConvertP7S, RefusesWhatWouldNotReadBack) {
+  std::ifstream in(std::string(TESSEL_VECTOR_DIR) + "/cms_rewritten_unreadable.der", std::ios::binary);
+  const Bytes input((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(input.empty());
+  for (int32_t form : {int32_t{TESSEL_FORM_DER}, int32_t{TESSEL_FORM_PEM}}) {
+    Case rec(ConvertP7S(form, input.data(), len(input)));
+    EXPECT_EQ(rec->status, TESSEL_BAD_CMS) << form;
+    EXPECT_EQ(rec->data, nullptr) << form;
+  }
 }
 
 TEST_F(SignedData, VerifyAndConvertInputs) {
